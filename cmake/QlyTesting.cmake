@@ -1,0 +1,66 @@
+# Test registration for both kinds of test:
+#   qly_add_native_test - plain C++ core tests (GoogleTest); in every configuration,
+#                         under Wine in the Windows ones (LLP64 and mingw are worth checking).
+#   qly_add_wine_test   - tests of the Win32 layer; Windows configurations only. They share
+#                         one desktop (trayhost's windows, global hooks), so they never run
+#                         at the same time as each other.
+# Wine tests use the private prefix of this build folder through the fixture "wine",
+# whose setup prepares the prefix and starts a persistent wineserver and whose
+# cleanup ends every Wine process of the prefix (scripts/wine_session.sh).
+
+include(GoogleTest)
+
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(QLY_WINE_SESSION ${CMAKE_SOURCE_DIR}/scripts/wine_session.sh)
+set(QLY_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(QLY_WINE_ENV
+    WINEPREFIX=${QLY_WINEPREFIX}
+    WINEDEBUG=-all
+    WINEDLLOVERRIDES=mscoree,mshtml=,winemenubuilder.exe=d
+    DISPLAY=
+    QLY_BIN_DIR=${CMAKE_BINARY_DIR}/bin)
+
+if(QLY_WINDOWS)
+    add_test(NAME wine_session_start
+             COMMAND ${QLY_WINE_SESSION} start ${QLY_WINEPREFIX})
+    set_tests_properties(wine_session_start PROPERTIES
+        FIXTURES_SETUP wine ENVIRONMENT "${QLY_WINE_ENV}" TIMEOUT 120)
+    add_test(NAME wine_session_stop
+             COMMAND ${QLY_WINE_SESSION} stop ${QLY_WINEPREFIX})
+    set_tests_properties(wine_session_stop PROPERTIES
+        FIXTURES_CLEANUP wine ENVIRONMENT "${QLY_WINE_ENV}" TIMEOUT 60)
+endif()
+
+function(_qly_test_target name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    qly_target_defaults(${name})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+endfunction()
+
+# qly_add_native_test(name SOURCES ... LIBS ...)
+function(qly_add_native_test name)
+    _qly_test_target(${name} ${ARGN})
+    if(QLY_WINDOWS)
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+            PROPERTIES ENVIRONMENT "${QLY_WINE_ENV}" FIXTURES_REQUIRED wine TIMEOUT 60)
+    else()
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 60)
+    endif()
+endfunction()
+
+# qly_add_wine_test(name SOURCES ... LIBS ...): only in Windows configurations.
+function(qly_add_wine_test name)
+    if(NOT QLY_WINDOWS)
+        return()
+    endif()
+    _qly_test_target(${name} ${ARGN})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "${QLY_WINE_ENV}" FIXTURES_REQUIRED wine
+                   RESOURCE_LOCK wine_desktop TIMEOUT 120)
+endfunction()
