@@ -15,7 +15,8 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-set(QLY_WINE_SESSION ${CMAKE_SOURCE_DIR}/scripts/wine_session.sh)
+set(QLY_WINE_SESSION_DIR ${CMAKE_SOURCE_DIR}/scripts)
+set(QLY_WINE_SESSION ${QLY_WINE_SESSION_DIR}/wine_session.sh)
 set(QLY_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(QLY_WINE_ENV
     WINEPREFIX=${QLY_WINEPREFIX}
@@ -25,6 +26,9 @@ set(QLY_WINE_ENV
     QLY_BIN_DIR=${CMAKE_BINARY_DIR}/bin)
 
 if(QLY_WINDOWS)
+    # Every Windows test program runs through wine_run.sh, which prepares and uses the
+    # private prefix of this build folder (also for gtest's discovery at test time).
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${QLY_WINE_SESSION_DIR}/wine_run.sh ${QLY_WINEPREFIX})
     add_test(NAME wine_session_start
              COMMAND ${QLY_WINE_SESSION} start ${QLY_WINEPREFIX})
     set_tests_properties(wine_session_start PROPERTIES

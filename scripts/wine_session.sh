@@ -73,6 +73,15 @@ write_registry() {
     wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >>"$log" 2>&1
 }
 
+# Is a wineserver of this prefix running? (Found by its environment, not by name alone.)
+server_running() {
+    local p
+    for p in $(pgrep -x wineserver64 2>/dev/null; pgrep -x wineserver 2>/dev/null); do
+        { tr "\\0" "\\n" <"/proc/$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && return 0
+    done
+    return 1
+}
+
 case "$cmd" in
 start)
     if [ "$mode" = x11 ]; then
@@ -82,18 +91,25 @@ start)
     else
         export DISPLAY=
     fi
+    if [ -f "$stamp" ] && [ -f "$prefix/system.reg" ] && server_running; then
+        exit 0
+    fi
     if [ ! -f "$stamp" ] || [ ! -f "$prefix/system.reg" ]; then
         wineserver -k >/dev/null 2>&1 || true
         [ "$mode" = x11 ] || rm -rf "$prefix"
         mkdir -p "$prefix"
         [ "$mode" = x11 ] && start_xvfb
-        wineboot -i >"$log" 2>&1
+        wineboot -i </dev/null >"$log" 2>&1
         write_registry
-        wineserver -w
+        wineserver -w </dev/null >/dev/null 2>&1
         touch "$stamp"
     fi
-    # A persistent server makes every later program start warm.
-    wineserver -p
+    server_running && exit 0
+    # A persistent server makes every later program start warm. Neither it nor Wine's
+    # background services may hold the caller's output open (ctest would wait for them),
+    # so the first program of the session is one whose output goes nowhere.
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;
 stop)
     wineserver -k >/dev/null 2>&1 || true
