@@ -68,3 +68,27 @@ function(qly_add_wine_test name)
         PROPERTIES ENVIRONMENT "${QLY_WINE_ENV}" FIXTURES_REQUIRED wine
                    RESOURCE_LOCK wine_desktop TIMEOUT 120)
 endfunction()
+
+# qly_add_fuzz_target(name SOURCES ... LIBS ... [SEEDS files...]): a libFuzzer-style target
+# (defines LLVMFuzzerTestOneInput). Native configuration only. With clang it links libFuzzer
+# (coverage-guided); with g++ it links the standalone driver. Either way a short regression
+# run over the seeds and random mutations is registered as a test; long runs are by hand:
+#   build/native/bin/<name> -max_total_time=600 [seed files]
+function(qly_add_fuzz_target name)
+    if(NOT QLY_NATIVE)
+        return()
+    endif()
+    cmake_parse_arguments(F "" "" "SOURCES;LIBS;SEEDS" ${ARGN})
+    add_executable(${name} ${F_SOURCES})
+    qly_target_defaults(${name})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    else()
+        target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/fuzz_driver/standalone_fuzz_main.cpp)
+    endif()
+    add_test(NAME ${name}.short COMMAND ${name} -runs=20000 ${F_SEEDS})
+    set_tests_properties(${name}.short PROPERTIES TIMEOUT 120)
+endfunction()
