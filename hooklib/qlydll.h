@@ -8,7 +8,9 @@
 
 #include "hooklib/peek_record.h"
 
-#ifdef QLYDLL_BUILDING
+#if !defined(_WIN32)
+#define QLYDLL_API
+#elif defined(QLYDLL_BUILDING)
 #define QLYDLL_API __declspec(dllexport)
 #else
 #define QLYDLL_API __declspec(dllimport)
