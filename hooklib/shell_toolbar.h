@@ -1,0 +1,27 @@
+// The tray's toolbar read from inside the shell: buttons by TB_GETBUTTON, the shell's
+// per-button data through each button's dwData, icons from the toolbar's image list and
+// tips from the button text, converted to the 8-bit code page within the record's bounds.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "hooklib/tray_buttons.h"
+
+class ShellToolbar final : public TrayButtonSource {
+public:
+    explicit ShellToolbar(HWND toolbar);
+
+    int Count() override;
+    bool Read(int index, TrayButton* button) override;
+    uint64_t MakeIcon(const TrayButton& button) override;
+    void ReadTip(const TrayButton& button, char* tip, size_t capacity) override;
+
+    HWND Handle() const { return m_toolbar; }
+
+private:
+    HWND m_toolbar;
+    HIMAGELIST m_images = nullptr;
+    bool m_images_known = false;
+};

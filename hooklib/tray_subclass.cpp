@@ -1,0 +1,218 @@
+// The tray window's replacement procedure inside the shell: every notify request goes to
+// the main program first and comes back as swallow, pass, or pass and move; the main
+// program's requests (dump, move, release) run here on the tray's own thread. Only
+// well-formed requests of the shell's format are forwarded; anything else reaches the tray
+// untouched, because a fault here would take the taskbar down.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "hooklib/forward_record.h"
+#include "hooklib/hook_protocol.h"
+#include "hooklib/process_state.h"
+#include "hooklib/qlydll.h"
+#include "hooklib/shared_state.h"
+#include "hooklib/shell_toolbar.h"
+
+namespace {
+
+// Per process: the tray window's own procedure while we sit in front of it, the window
+// itself, and our second load that keeps the library here after the hook is gone.
+WNDPROC g_previous_tray_proc = nullptr;
+HWND g_subclassed_tray = nullptr;
+HMODULE g_second_load = nullptr;
+
+HWND AsWindow(uint64_t value) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+}
+
+LRESULT CallTray(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    return CallWindowProcA(g_previous_tray_proc, hwnd, msg, wparam, lparam);
+}
+
+DWORD WINAPI UnloadLater(LPVOID module) {
+    Sleep(kUnloadDelayMs);
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+// The main program asked us to let go of the tray and leave the shell. The unload waits a
+// moment on a thread of its own so that this procedure has returned before the code goes.
+LRESULT HandleRelease() {
+    ReleaseTrayWindow();
+    if (g_second_load != nullptr) {
+        HMODULE module = g_second_load;
+        g_second_load = nullptr;
+        HANDLE thread = CreateThread(nullptr, 4096, UnloadLater, module,
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        if (thread != nullptr)
+            CloseHandle(thread);
+        else
+            g_second_load = module;  // stay loaded rather than pull the code from under us
+    }
+    return 0;
+}
+
+// Forwards one notify request to the main program and carries out its answer.
+LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    if (!IsForwardableNotifyRequest(cds->dwData, cds->lpData, cds->cbData))
+        return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
+    // Our own replays go to the tray as they are. Window handles carry 32 significant bits.
+    if (static_cast<uint32_t>(NotifyRequestOwner(cds->lpData)) ==
+        static_cast<uint32_t>(g_special_tray_op))
+        return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
+
+    alignas(8) uint8_t record[kMaxForwardRecord];
+    const size_t total = BuildForwardRecord(static_cast<uint64_t>(wparam), cds->dwData,
+                                            cds->lpData, cds->cbData, record, sizeof record);
+    if (total == 0)
+        return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
+    const uint32_t command = reinterpret_cast<const TrayItem*>(record)->command;
+
+    if (g_flag_dump_always)
+        DumpTrayToolbars(!g_flag_dump_always_no_icon, !g_flag_dump_always_no_text);
+
+    COPYDATASTRUCT forward;
+    forward.dwData = ForwardTag;
+    forward.cbData = static_cast<DWORD>(total);
+    forward.lpData = record;
+    DWORD_PTR answer = kHookReplyPass;
+    const LRESULT sent = SendMessageTimeoutA(AsWindow(g_receiver_hwnd), WM_COPYDATA,
+                                             static_cast<WPARAM>(g_shell_tray_hwnd),
+                                             reinterpret_cast<LPARAM>(&forward), SMTO_BLOCK,
+                                             kForwardTimeoutMs, &answer);
+    if (!g_flag_dump_always_no_icon)
+        DestroyDumpedIcons();
+    if (sent == 0)
+        answer = kHookReplyPass;  // no answer: the tray gets the request as it came
+
+    if (answer == kHookReplySwallow)
+        return 1;  // the caller sees success; the tray never sees the request
+    HWND toolbar = AsWindow(g_hwnd_tray_toolbar);
+    if (command != kNimAdd || toolbar == nullptr || answer < kHookReplyMoveBase)
+        return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
+
+    const int before = static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+    const LRESULT result = CallTray(hwnd, WM_COPYDATA, wparam, lparam);
+    if (result != 0) {
+        const int after = static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+        AddMove move;
+        if (PlanAddMove(answer, before, after, g_flag_win_xp != 0, &move)) {
+            char line[64];
+            wsprintfA(line, "toolbar = %08x count = %d\n",
+                      static_cast<unsigned>(reinterpret_cast<uintptr_t>(toolbar)), after);
+            OutputDebugStringA(line);
+            SendMessageA(toolbar, TB_MOVEBUTTON, static_cast<WPARAM>(move.from),
+                         static_cast<LPARAM>(move.to));
+        }
+    }
+    return result;
+}
+
+LRESULT CALLBACK TraySubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_USER_QLY_HOOK_MSG) {
+        switch (static_cast<uint64_t>(wparam)) {
+        case kHookRelease:
+            return HandleRelease();
+        case kHookMoveVisible:
+        case kHookMoveRaw:
+            return MoveTrayButton(g_qly_move_hwnd, g_qly_move_uid,
+                                  static_cast<int32_t>(static_cast<uint32_t>(lparam)),
+                                  wparam == kHookMoveRaw);
+        case kHookDump:
+            DumpTrayToolbars(true, true);
+            return 0;
+        case kHookFreeDumpIcons:
+            DestroyDumpedIcons();
+            return 0;
+        default:
+            break;
+        }
+    } else if (msg == WM_COPYDATA && g_receiver_hwnd != 0 && lparam != 0) {
+        return ForwardNotifyRequest(hwnd, wparam, lparam);
+    } else if (msg == WM_NCDESTROY) {
+        // The tray goes away while no CBT hook is installed to tell us: let go here, so
+        // that its successor can be taken over and the main program hears of it.
+        const LRESULT result = CallTray(hwnd, msg, wparam, lparam);
+        ReleaseTrayWindow();
+        return result;
+    }
+    return CallTray(hwnd, msg, wparam, lparam);
+}
+
+}  // namespace
+
+bool HoldsTrayWindow() {
+    return g_previous_tray_proc != nullptr;
+}
+
+void PostHookNotice(WPARAM code) {
+    PostMessageA(AsWindow(g_receiver_hwnd), WM_USER_QLY_HOOK_MSG, code, 0);
+}
+
+bool SubclassTrayWindow(HWND tray) {
+    g_shell_tray_hwnd = reinterpret_cast<uintptr_t>(tray);
+    const LONG_PTR previous = SetWindowLongPtrA(tray, GWLP_WNDPROC,
+                                                reinterpret_cast<LONG_PTR>(TraySubclassProc));
+    if (previous == 0)
+        return false;
+    g_previous_tray_proc = reinterpret_cast<WNDPROC>(previous);
+    g_subclassed_tray = tray;
+    g_flag_tray_aquired = 1;
+    // Keeps the library in the shell once the hook that brought it here is removed.
+    if (g_second_load == nullptr)
+        g_second_load = LoadLibraryA(g_library_path);
+    PostHookNotice(kHookNoticeAcquired);
+    return true;
+}
+
+int ReleaseTrayWindow() {
+    if (g_previous_tray_proc == nullptr || g_shell_tray_hwnd == 0)
+        return 0;
+    HWND tray = g_subclassed_tray != nullptr ? g_subclassed_tray : AsWindow(g_shell_tray_hwnd);
+    SetWindowLongPtrA(tray, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previous_tray_proc));
+    g_previous_tray_proc = nullptr;
+    g_subclassed_tray = nullptr;
+    g_shell_tray_hwnd = 0;
+    g_flag_tray_aquired = 0;
+    PostHookNotice(kHookNoticeReleased);
+    return 1;
+}
+
+void DumpTrayToolbars(bool icons, bool tips) {
+    HWND first = AsWindow(g_hwnd_tray_toolbar);
+    if (first == nullptr)
+        return;
+    g_qly_data_count = 0;
+    const DumpOptions options{icons, tips};
+    ShellToolbar toolbar(first);
+    DumpTrayButtons(toolbar, options, g_qly_data_peek, kPeekRecordCount, &g_qly_data_count);
+    HWND second = AsWindow(g_hwnd_tray_toolbar2);
+    if (second != nullptr && second != first) {
+        ShellToolbar system_area(second);
+        DumpTrayButtons(system_area, options, g_qly_data_peek, kPeekRecordCount,
+                        &g_qly_data_count);
+    }
+}
+
+void DestroyDumpedIcons() {
+    const uint32_t n = g_qly_data_count < kPeekRecordCount ? g_qly_data_count : kPeekRecordCount;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (g_qly_data_peek[i].icon != 0) {
+            DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(g_qly_data_peek[i].icon)));
+            g_qly_data_peek[i].icon = 0;  // never destroyed twice
+        }
+    }
+}
+
+LRESULT MoveTrayButton(uint64_t owner, uint32_t uid, int32_t target, bool raw) {
+    HWND handle = AsWindow(g_hwnd_tray_toolbar);
+    if (handle == nullptr)
+        return 0;
+    ShellToolbar toolbar(handle);
+    const ButtonMovePlan plan = PlanButtonMove(toolbar, owner, uid, target, raw);
+    if (!plan.Valid())
+        return 0;
+    return SendMessageA(handle, TB_MOVEBUTTON, static_cast<WPARAM>(plan.source),
+                        static_cast<LPARAM>(plan.destination));
+}
