@@ -1,0 +1,97 @@
+// ChildProcess. Only handles of our own children are touched; nothing is ended by name.
+#include "tests/support/child_process.h"
+
+#include <utility>
+#include <vector>
+
+namespace qly_test {
+
+std::wstring BinDir() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path, n);
+    const size_t slash = p.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : p.substr(0, slash + 1);
+}
+
+std::wstring Quote(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
+        return arg;
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"')
+            out.append(backslashes * 2 + 1, L'\\');
+        else
+            out.append(backslashes, L'\\');
+        backslashes = 0;
+        out.push_back(c);
+    }
+    out.append(backslashes * 2, L'\\');
+    out.push_back(L'"');
+    return out;
+}
+
+ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& args) {
+    const std::wstring exe = BinDir() + program;
+    std::wstring line = Quote(exe);
+    if (!args.empty())
+        line += L" " + args;
+    std::vector<wchar_t> buf(line.begin(), line.end());
+    buf.push_back(L'\0');
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (CreateProcessW(exe.c_str(), buf.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                       BinDir().c_str(), &si, &pi)) {
+        CloseHandle(pi.hThread);
+        m_process = pi.hProcess;
+        m_id = pi.dwProcessId;
+    }
+}
+
+ChildProcess::~ChildProcess() { End(); }
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : m_process(std::exchange(other.m_process, nullptr)), m_id(std::exchange(other.m_id, 0)) {}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        End();
+        m_process = std::exchange(other.m_process, nullptr);
+        m_id = std::exchange(other.m_id, 0);
+    }
+    return *this;
+}
+
+bool ChildProcess::Running() const {
+    return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+bool ChildProcess::Wait(DWORD ms) const {
+    return !m_process || WaitForSingleObject(m_process, ms) == WAIT_OBJECT_0;
+}
+
+DWORD ChildProcess::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (m_process)
+        GetExitCodeProcess(m_process, &code);
+    return code;
+}
+
+void ChildProcess::End(DWORD grace_ms) {
+    if (!m_process)
+        return;
+    if (WaitForSingleObject(m_process, grace_ms) != WAIT_OBJECT_0) {
+        TerminateProcess(m_process, 255);
+        WaitForSingleObject(m_process, 5000);
+    }
+    CloseHandle(m_process);
+    m_process = nullptr;
+}
+
+}  // namespace qly_test

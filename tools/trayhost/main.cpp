@@ -1,0 +1,81 @@
+// trayhost: a stand-in for the Windows shell's notification area, for tests and the demo.
+// Start-up order matters: the control window first, the tray window only once the message
+// loop runs, so that a desktop-wide CBT hook is already mapped here and sees its creation.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <string>
+
+#include "tools/trayhost/control_window.h"
+#include "tools/trayhost/tray_window.h"
+
+namespace {
+
+constexpr UINT kCreateTray = WM_APP + 10;
+
+bool ParseOptions(int argc, char** argv, trayhost::Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--layout=pager2")
+            options->layout = trayhost::Layout::kPager2;
+        else if (a == "--layout=pager1")
+            options->layout = trayhost::Layout::kPager1;
+        else if (a == "--layout=flat")
+            options->layout = trayhost::Layout::kFlat;
+        else if (a == "--xp")
+            options->xp = true;
+        else if (a == "--no-balloon")
+            options->balloon = false;
+        else if (a == "--no-tray")
+            options->start_tray = false;
+        else if (a.compare(0, 10, "--preload=") == 0 && a.size() > 10)
+            options->preload = a.substr(10);
+        else
+            return false;
+    }
+    return true;
+}
+
+int Run(int argc, char** argv) {
+    trayhost::Options options;
+    if (!ParseOptions(argc, argv, &options))
+        return 2;
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    // Loaded before any window exists: a hook library that is already loaded here is not
+    // loaded again by the hook, so its count of references is ours to drop.
+    HMODULE preload = options.preload.empty() ? nullptr : LoadLibraryA(options.preload.c_str());
+    if (!options.preload.empty() && !preload)
+        return 3;
+
+    trayhost::TrayWindow tray(options);
+    trayhost::ControlWindow control(tray, preload);
+    if (!control.Create())
+        return 4;
+    if (options.start_tray)
+        PostThreadMessageA(GetCurrentThreadId(), kCreateTray, 0, 0);
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.hwnd == nullptr && msg.message == kCreateTray) {
+            tray.Create();
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (...) {
+        return 1;
+    }
+}
