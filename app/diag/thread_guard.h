@@ -1,0 +1,48 @@
+// The per-thread guard of the main program's threads. Work run under RunGuarded that
+// throws a WinErrorBase is reported with the error's own show operation; anything else
+// thrown is reported as "catch(...) in <thread>"; a structured exception (access
+// violation, division by zero, ...) of that thread first goes through TranslateSeh's
+// report (crash-dump offer, debugger line) and then reaches the guard as a WinErrorSEH.
+// After a report the guard returns, so the thread can end or shut down in order.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <type_traits>
+
+inline constexpr char kMainThreadName[] = "main thread";
+inline constexpr char kCopyDataThreadName[] = "CopyDataThread";
+inline constexpr char kGuardAlarmCaption[] = "QLY ALARM !";
+
+enum class GuardResult {
+    kCompleted,   // the work returned normally
+    kWinError,    // a WinErrorBase (or a structured exception) was reported
+    kOtherError,  // something else was thrown and reported
+};
+
+// Reports a structured exception (crash-dump offer, then the debugger line
+// "\nSEH with error   = %08x\nExceptionAddress = %08x\n") and throws a WinErrorSEH.
+[[noreturn]] void TranslateSeh(uint32_t code, EXCEPTION_POINTERS* pointers);
+
+// The process's last-chance filter. The platform reaches it only for a fault that no
+// handler of the thread took. On a guarded thread it translates the fault and resumes the
+// thread at its guard; elsewhere it makes the crash-dump offer (when InstallCrashHandler
+// ran) or leaves the fault to the system.
+LONG WINAPI DiagUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers);
+// Makes DiagUnhandledExceptionFilter the process's filter (once; later calls do nothing).
+void InstallDiagExceptionFilter();
+
+// Runs work(context) under the guard of the thread called thread_name (kMainThreadName,
+// kCopyDataThreadName) and reports what escaped it. Never throws. Frames between the guard
+// and a structured exception are abandoned without running their destructors: after such a
+// fault nothing they held can be trusted, and the thread only ends or shuts down.
+GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* context) noexcept;
+
+template <typename Work>
+GuardResult RunGuarded(const char* thread_name, Work&& work) noexcept {
+    using Callable = std::remove_reference_t<Work>;
+    return RunGuarded(
+        thread_name, [](void* callable) { (*static_cast<Callable*>(callable))(); },
+        const_cast<void*>(static_cast<const void*>(&work)));
+}

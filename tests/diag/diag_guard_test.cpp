@@ -1,0 +1,294 @@
+// What the user and the maker see when something goes wrong: the error boxes with their
+// captions, the guard of the main and copy-data threads (a C++ error, anything else, a
+// real access violation), the debugger line, and the crash-dump offer with its answers.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+#include <stdexcept>
+#include <string>
+
+#include "app/diag/crash_dump.h"
+#include "app/diag/debug_print.h"
+#include "app/diag/dump_file_name.h"
+#include "app/diag/thread_guard.h"
+#include "app/diag/win_error.h"
+#include "tests/diag/debug_output_listener.h"
+#include "tests/diag/message_box_recorder.h"
+
+namespace {
+
+using diag_test::DebugOutputListener;
+using diag_test::MessageBoxRecorder;
+using diag_test::ReadWholeFile;
+using diag_test::ScratchFolder;
+
+constexpr UINT kErrorBoxStyle = MB_TASKMODAL | MB_SETFOREGROUND | MB_TOPMOST;
+constexpr char kOfferText[] = "Unexpected crash, would you like to save a diagnostic file?";
+
+std::string SystemText(DWORD code) {
+    char text[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    return text;
+}
+
+volatile int* volatile g_nowhere = nullptr;
+volatile bool g_after_fault = false;
+
+__attribute__((noinline)) void WriteThroughNull() {
+    *g_nowhere = 1;
+    g_after_fault = true;
+}
+
+// Where WriteThroughNull's faulting instruction can be: inside its first bytes.
+bool IsInsideWriteThroughNull(unsigned address) {
+    const auto start = static_cast<unsigned>(reinterpret_cast<uintptr_t>(&WriteThroughNull));
+    return address >= start && address < start + 64;
+}
+
+// A snapshot of this thread, as the system would hand it to an exception filter.
+struct FakeFault {
+    EXCEPTION_RECORD record = {};
+    CONTEXT context = {};
+    EXCEPTION_POINTERS pointers = {};
+    FakeFault() {
+        RtlCaptureContext(&context);
+        record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+        record.ExceptionAddress = reinterpret_cast<void*>(&WriteThroughNull);
+        pointers.ExceptionRecord = &record;
+        pointers.ContextRecord = &context;
+    }
+};
+
+TEST(DiagErrorReport, WindowsErrorShowsTheSystemTextInATopmostBox) {
+    MessageBoxRecorder boxes;
+    WinErrorBase error(ERROR_ACCESS_DENIED);
+    error.Show();
+    WinErrorBase unknown(0x20001234);
+    EXPECT_STREQ(unknown.MessageText(), "ErrorBase 20001234");
+
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, SystemText(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(shown[0].text.empty());
+    EXPECT_EQ(shown[0].caption, "WinErrorBase derived ERROR !");
+    EXPECT_EQ(shown[0].type, kErrorBoxStyle);
+}
+
+TEST(DiagThreadGuard, WindowsErrorOnTheMainThreadIsShownWithItsCaption) {
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(RunGuarded(kMainThreadName, [] { throw WinErrorBase(ERROR_FILE_NOT_FOUND); }),
+              GuardResult::kWinError);
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "WinErrorBase derived ERROR in main thread!");
+    EXPECT_EQ(shown[0].text, SystemText(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(shown[0].type, kErrorBoxStyle);
+}
+
+TEST(DiagThreadGuard, AnythingElseRaisesTheAlarmAndFinishedWorkShowsNothing) {
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(RunGuarded(kCopyDataThreadName, [] { throw std::runtime_error("lost"); }),
+              GuardResult::kOtherError);
+    EXPECT_EQ(RunGuarded(kMainThreadName, [] { throw 42; }), GuardResult::kOtherError);
+    int runs = 0;
+    EXPECT_EQ(RunGuarded(kMainThreadName, [&runs] { ++runs; }), GuardResult::kCompleted);
+    EXPECT_EQ(runs, 1);
+
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "catch(...) in CopyDataThread");
+    EXPECT_EQ(shown[0].caption, "QLY ALARM !");
+    EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_SYSTEMMODAL | MB_ICONEXCLAMATION));
+    EXPECT_EQ(shown[1].text, "catch(...) in main thread");
+}
+
+// The copy-data thread's life after a real fault: the offer, the debugger line, the
+// guard's box with the fault's code and address, and the thread's orderly end.
+DWORD WINAPI GuardedCopyDataThread(void*) {
+    const GuardResult result = RunGuarded(kCopyDataThreadName, [] { WriteThroughNull(); });
+    return result == GuardResult::kWinError ? 77 : 1;
+}
+
+TEST(DiagThreadGuard, AccessViolationOnTheCopyDataThreadIsOfferedReportedAndEndsTheThread) {
+    ScratchFolder temp("seh");
+    SetEnvironmentVariableA("TMP", temp.Path().c_str());
+    InstallCrashHandler("Quillory");
+    MessageBoxRecorder boxes({IDNO});
+    DebugOutputListener debugger;
+
+    HANDLE thread = CreateThread(nullptr, 0, &GuardedCopyDataThread, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 30000), WAIT_OBJECT_0);
+    DWORD exit_code = 0;
+    GetExitCodeThread(thread, &exit_code);
+    CloseHandle(thread);
+    EXPECT_EQ(exit_code, 77u);
+    EXPECT_FALSE(g_after_fault) << "the faulting code must not go on";
+
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, kOfferText);
+    EXPECT_EQ(shown[0].caption, "Quillory");
+    EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(shown[1].caption, "WinErrorBase derived ERROR in CopyDataThread!");
+    EXPECT_EQ(shown[1].type, kErrorBoxStyle);
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(shown[1].text, parts,
+                                 std::regex("SEH with seh_error = c0000005\n"
+                                            "ExceptionAddress = ([0-9a-f]{8})")))
+        << shown[1].text;
+    const unsigned address = std::stoul(parts[1], nullptr, 16);
+    EXPECT_TRUE(IsInsideWriteThroughNull(address)) << parts[1];
+
+    char trace[128];
+    std::snprintf(trace, sizeof trace, "\nSEH with error   = c0000005\nExceptionAddress = %08x\n",
+                  address);
+    const auto lines = debugger.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(trace)), 1) << trace;
+    EXPECT_TRUE(temp.Files().empty()) << "answered No: no dump";
+}
+
+TEST(DiagThreadGuard, MainThreadGoesOnAfterAFaultAndCanBeGuardedAgain) {
+    MessageBoxRecorder boxes({IDNO, IDOK, IDNO, IDOK});
+    const auto divide = [] {
+        volatile int zero = 0;
+        volatile int quotient = 7 / zero;
+        (void)quotient;
+    };
+    EXPECT_EQ(RunGuarded(kMainThreadName, divide), GuardResult::kWinError);
+    EXPECT_EQ(RunGuarded(kMainThreadName, [] { WriteThroughNull(); }), GuardResult::kWinError);
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[1].caption, "WinErrorBase derived ERROR in main thread!");
+    EXPECT_EQ(shown[1].text.substr(0, 31), "SEH with seh_error = c0000094\nE");
+    EXPECT_EQ(shown[3].text.substr(0, 31), "SEH with seh_error = c0000005\nE");
+}
+
+TEST(DiagThreadGuard, FaultsThatTheSystemHandlesItselfAreNotReported) {
+    MessageBoxRecorder boxes;
+    bool bad = false;
+    EXPECT_EQ(RunGuarded(kMainThreadName,
+                         [&bad] { bad = IsBadReadPtr(reinterpret_cast<void*>(16), 4) != FALSE; }),
+              GuardResult::kCompleted);
+    EXPECT_TRUE(bad);
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST(DiagThreadGuard, TranslatedFaultCarriesItsRecords) {
+    MessageBoxRecorder boxes({IDNO});
+    FakeFault fault;
+    try {
+        TranslateSeh(EXCEPTION_ACCESS_VIOLATION, &fault.pointers);
+        FAIL() << "TranslateSeh returned";
+    } catch (WinErrorSEH& error) {
+        const WinErrorSEH copy = error;
+        EXPECT_EQ(copy.SehCode(), static_cast<uint32_t>(EXCEPTION_ACCESS_VIOLATION));
+        EXPECT_EQ(copy.ErrorCode(), 0u);
+        EXPECT_EQ(copy.Record().ExceptionAddress, fault.record.ExceptionAddress);
+        EXPECT_EQ(copy.Context().Rsp, fault.context.Rsp);
+    }
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].text, kOfferText);
+}
+
+TEST(DiagCrashDump, AnsweredNoWritesNothingAndShowsNothingMore) {
+    ScratchFolder temp("dumpno");
+    SetEnvironmentVariableA("TMP", temp.Path().c_str());
+    InstallCrashHandler(nullptr);
+    MessageBoxRecorder boxes({IDNO});
+    FakeFault fault;
+    EXPECT_EQ(OfferCrashDump(&fault.pointers), EXCEPTION_CONTINUE_SEARCH);
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, kOfferText);
+    EXPECT_EQ(shown[0].caption, "Application");
+    EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_YESNO));
+    EXPECT_TRUE(temp.Files().empty());
+}
+
+std::string DumpPathAt(const std::string& folder, const SYSTEMTIME& t) {
+    qly::CivilTime utc;
+    utc.year = t.wYear;
+    utc.month = t.wMonth;
+    utc.day = t.wDay;
+    utc.hour = t.wHour;
+    utc.minute = t.wMinute;
+    utc.second = t.wSecond;
+    return qly::DumpFilePath(folder, "Quillory", utc);
+}
+
+TEST(DiagCrashDump, AnsweredYesSavesAMinidumpNamedByTheUtcTime) {
+    ScratchFolder temp("dumpyes");
+    SetEnvironmentVariableA("TMP", temp.Path().c_str());
+    InstallCrashHandler("Quillory");
+    MessageBoxRecorder boxes({IDYES, IDOK});
+    FakeFault fault;
+    SYSTEMTIME before;
+    GetSystemTime(&before);
+    EXPECT_EQ(OfferCrashDump(&fault.pointers), EXCEPTION_EXECUTE_HANDLER);
+    SYSTEMTIME after;
+    GetSystemTime(&after);
+
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].caption, "Quillory");
+    EXPECT_EQ(shown[1].type, static_cast<UINT>(MB_OK));
+    const std::string prefix = "Saved dump file to '";
+    ASSERT_EQ(shown[1].text.substr(0, prefix.size()), prefix) << shown[1].text;
+    ASSERT_EQ(shown[1].text.back(), '\'');
+    const std::string path =
+        shown[1].text.substr(prefix.size(), shown[1].text.size() - prefix.size() - 1);
+    // The name's time lies between the clock before and after the crash.
+    EXPECT_LE(DumpPathAt(temp.Path(), before), path);
+    EXPECT_GE(DumpPathAt(temp.Path(), after), path);
+    ASSERT_EQ(temp.Files().size(), 1u);
+    EXPECT_EQ(temp.Path() + temp.Files()[0], path);
+    const std::string dump = ReadWholeFile(path);
+    EXPECT_EQ(dump.substr(0, 4), "MDMP");
+}
+
+TEST(DiagCrashDump, UnwritableTemporaryFolderShowsTheCreateFailureWithPathAndError) {
+    // Sysfs is read-only here; Wine reports the refusal as access denied, as Windows
+    // does for a folder without write access.
+    const char* folder = "Z:\\sys\\";
+    HANDLE probe = CreateFileA("Z:\\sys\\qly-probe.dmp", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_ACCESS_DENIED) {
+        if (probe != INVALID_HANDLE_VALUE) {
+            CloseHandle(probe);
+            DeleteFileA("Z:\\sys\\qly-probe.dmp");
+        }
+        GTEST_SKIP() << "no read-only folder on this machine";
+    }
+    SetEnvironmentVariableA("TMP", folder);
+    InstallCrashHandler("Quillory");
+    MessageBoxRecorder boxes({IDYES, IDOK});
+    FakeFault fault;
+    EXPECT_EQ(OfferCrashDump(&fault.pointers), EXCEPTION_CONTINUE_SEARCH);
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(std::regex_match(
+        shown[1].text, std::regex("Failed to create dump file 'Z:\\\\sys\\\\Quillory "
+                                  "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}_[0-9]{2}_[0-9]{2}\\.dmp' "
+                                  "\\(error 5\\)")))
+        << shown[1].text;
+    EXPECT_EQ(shown[1].caption, "Quillory");
+}
+
+TEST(DiagDebugPrint, LongTraceLinesAreCutAt511Characters) {
+    DebugOutputListener debugger;
+    const std::string long_text(700, 'q');
+    DebugPrint("%s", long_text.c_str());
+    DebugPrint("moved %04d items\n", 12);
+    const auto lines = debugger.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(511, 'q'));
+    EXPECT_EQ(lines[1], "moved 0012 items\n");
+}
+
+}  // namespace
