@@ -1,0 +1,68 @@
+// The language layer every window of the program asks for its texts: it keeps the active
+// language file, translates dialogs, property pages and the tray menu, loads string-table
+// texts, and fills and applies the language list of the User Interface page. The Language
+// setting is read and written here through the settings key path the caller names.
+#ifndef QLY_APP_LANG_LANGUAGE_H
+#define QLY_APP_LANG_LANGUAGE_H
+
+#include <windows.h>
+#include <commctrl.h>
+#include <oleacc.h>
+#include <prsht.h>
+
+#include <string>
+
+namespace qly {
+
+// The per-user settings key that holds the Language value.
+inline constexpr char kLanguageSettingsKey[] = "Software\\KARNOVELDAHUS\\QUILLORY";
+inline constexpr char kLanguageValueName[] = "Language";
+
+// The head of the tray menu's owner-drawn item data. The menu's own entry record begins
+// with these fields, in this order, so that the published accessibility header leads it
+// and the translation can fill the UTF-16 text that screen readers announce.
+struct MenuEntryHead {
+    MSAAMENUINFO msaa;        // dwMSAASignature = MSAA_MENU_SIG
+    wchar_t wide_text[64];
+    HICON icon;
+    char text[256];           // the 8-bit text the menu draws
+};
+
+// Where language files and built-in texts come from. Defaults: the folder of the program's
+// executable, the executable's own resources, HKEY_CURRENT_USER and kLanguageSettingsKey.
+void SetLanguageProgramFolder(const std::string& folder);
+void SetLanguageModule(HINSTANCE module);
+// The main window keeps its caption whatever a language file says (a second instance
+// finds the running one by it).
+void SetLanguageMainWindow(HWND main_window);
+
+// Reads Language and makes a language file active when it names a valid one.
+bool InitLanguage(const char* settings_key = kLanguageSettingsKey);
+// For WM_INITDIALOG of every dialog and page.
+void TranslateDialog(HWND dialog, int dialog_id);
+// For the tray menu after loading its resource (section "M_<id>").
+void TranslateMenu(HMENU menu, int menu_id);
+// CreatePropertySheetPageA with the translated tab title.
+HPROPSHEETPAGE CreateTranslatedPage(PROPSHEETPAGEA* page);
+// LoadStringA with the active file's STRING_TABLE first. Returns the length.
+int LoadUiString(HINSTANCE module, UINT id, char* buffer, int size);
+int UiMessageBox(HINSTANCE module, HWND owner, UINT text_id, UINT caption_id, UINT style);
+// The credit line under the language list.
+void CreditLine(HWND edit);
+void FillLanguageList(HWND combo);
+// Makes the selected entry current and stores it; true when the active file changed.
+bool ApplyLanguageChoice(HWND combo, const char* settings_key = kLanguageSettingsKey);
+
+// The state behind the list, for the User Interface page and for tests.
+const std::string& ActiveLanguageFile();  // empty when the built-in texts are used
+bool LanguageIsAuto();
+// The program's own credit line, shown when no file gives one.
+extern const char kBuiltInCreditLine[];
+
+// The Language value under HKEY_CURRENT_USER\<settings_key>: empty when absent.
+std::string ReadLanguageSetting(const char* settings_key);
+bool WriteLanguageSetting(const char* settings_key, const std::string& value);
+
+}  // namespace qly
+
+#endif  // QLY_APP_LANG_LANGUAGE_H
