@@ -8,7 +8,8 @@
 #include "app/settings/serialized_icon.h"
 
 // One block of `bits` per pixel (planes 1): colour table entries i -> (i*37, i*11, i*3),
-// pixel bytes a counting pattern.
+// except that 1-bit blocks get black and white as a mask has; pixel bytes a counting
+// pattern.
 inline std::vector<uint8_t> SampleBlock(int32_t width, int32_t height, uint16_t bits) {
     BitmapBlockPlan plan;
     if (!PlanBitmapBlock(width, height, 1, bits, plan))
@@ -19,6 +20,11 @@ inline std::vector<uint8_t> SampleBlock(int32_t width, int32_t height, uint16_t 
         block[table_at + 4 * i] = static_cast<uint8_t>(i * 3);
         block[table_at + 4 * i + 1] = static_cast<uint8_t>(i * 11);
         block[table_at + 4 * i + 2] = static_cast<uint8_t>(i * 37);
+        if (bits == 1) {
+            const uint8_t level = i ? 0xFF : 0x00;
+            block[table_at + 4 * i] = block[table_at + 4 * i + 1] = level;
+            block[table_at + 4 * i + 2] = level;
+        }
     }
     for (uint32_t i = 0; i < plan.image_size; ++i) {
         block[kBlockSizeField + plan.header_size + i] = static_cast<uint8_t>(i * 7 + 1);
