@@ -38,10 +38,13 @@ GuardFrame* ActiveFrame() {
     return slot == TLS_OUT_OF_INDEXES ? nullptr : static_cast<GuardFrame*>(TlsGetValue(slot));
 }
 
-// C++ exceptions of this toolchain travel as structured exceptions too; one that found no
-// handler belongs to the C++ runtime (it ends the program with std::terminate).
+// C++ exceptions of this toolchain travel as structured exceptions too ("GCC" codes). A
+// throw that found no handler belongs to the C++ runtime: the runtime's own filter lets
+// the throw return, and the runtime then ends the program with std::terminate.
+constexpr DWORD kCxxThrow = 0x20474343u;
+
 bool IsCxxRuntimeException(DWORD code) {
-    return (code & 0x20FFFFFFu) == 0x20474343u;
+    return (code & 0x20FFFFFFu) == kCxxThrow;
 }
 
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
@@ -94,6 +97,11 @@ LONG WINAPI DiagUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
     if (IsCxxRuntimeException(record->ExceptionCode)) {
+        // An escaped C++ error ends the program as surely as a fault does: offer the dump
+        // first, then let the runtime finish it.
+        if (record->ExceptionCode == kCxxThrow && CrashHandlerInstalled()) {
+            OfferCrashDump(pointers);
+        }
         return g_previous_filter != nullptr ? g_previous_filter(pointers)
                                             : EXCEPTION_CONTINUE_SEARCH;
     }

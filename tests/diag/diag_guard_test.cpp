@@ -10,6 +10,7 @@
 #include <regex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/diag/crash_dump.h"
 #include "app/diag/debug_print.h"
@@ -278,6 +279,82 @@ TEST(DiagCrashDump, UnwritableTemporaryFolderShowsTheCreateFailureWithPathAndErr
                                   "\\(error 5\\)")))
         << shown[1].text;
     EXPECT_EQ(shown[1].caption, "Quillory");
+}
+
+// A crash on a thread without a guard, seen from outside the crashing program.
+struct CrashChildRun {
+    bool ended = false;
+    DWORD exit_code = 0;
+    std::string boxes;
+};
+
+CrashChildRun RunCrashChild(const ScratchFolder& temp, const char* answer, const char* how = "") {
+    char own[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, own, MAX_PATH);
+    std::string program = own;
+    program = program.substr(0, program.rfind('\\') + 1) + "diag_crash_child.exe";
+    const std::string box_file = temp.Path() + "boxes.txt";
+    // The folder's trailing backslash is doubled so that it does not escape the quote.
+    std::string command =
+        "\"" + program + "\" \"" + temp.Path() + "\\\" \"" + box_file + "\" " + answer + " " + how;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    CrashChildRun run;
+    if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+        return run;
+    }
+    run.ended = WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0;
+    if (!run.ended) {
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 10000);
+    }
+    GetExitCodeProcess(info.hProcess, &run.exit_code);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    run.boxes = ReadWholeFile(box_file);
+    DeleteFileA(box_file.c_str());
+    return run;
+}
+
+TEST(DiagCrashDump, CrashOutsideAGuardIsOfferedSavedAndEndsTheProgram) {
+    ScratchFolder temp("crashyes");
+    const CrashChildRun run = RunCrashChild(temp, "yes");
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exit_code, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+    const std::regex boxes(
+        "Quillory\\|4\\|Unexpected crash, would you like to save a diagnostic file\\?\n"
+        "Quillory\\|0\\|Saved dump file to '(.*Quillory [0-9]{4}-[0-9]{2}-[0-9]{2} "
+        "[0-9]{2}_[0-9]{2}_[0-9]{2}\\.dmp)'\n");
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(run.boxes, parts, boxes)) << run.boxes;
+    const std::vector<std::string> files = temp.Files();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(temp.Path() + files[0], parts[1].str());
+    EXPECT_EQ(ReadWholeFile(parts[1].str()).substr(0, 4), "MDMP");
+}
+
+TEST(DiagCrashDump, CrashAnsweredNoLeavesNoDumpAndNoFurtherBox) {
+    ScratchFolder temp("crashno");
+    const CrashChildRun run = RunCrashChild(temp, "no");
+    ASSERT_TRUE(run.ended);
+    EXPECT_NE(run.exit_code, 9u) << "the crash must end the program";
+    EXPECT_EQ(run.boxes,
+              "Quillory|4|Unexpected crash, would you like to save a diagnostic file?\n");
+    EXPECT_TRUE(temp.Files().empty());
+}
+
+TEST(DiagCrashDump, CxxErrorThatEscapesAThreadIsOfferedBeforeTheProgramEnds) {
+    ScratchFolder temp("crashcxx");
+    const CrashChildRun run = RunCrashChild(temp, "yes", "throw");
+    ASSERT_TRUE(run.ended);
+    EXPECT_TRUE(std::regex_match(
+        run.boxes,
+        std::regex("Quillory\\|4\\|Unexpected crash, would you like to save a "
+                   "diagnostic file\\?\nQuillory\\|0\\|Saved dump file to '.*\\.dmp'\n")))
+        << run.boxes;
+    EXPECT_EQ(temp.Files().size(), 1u);
 }
 
 TEST(DiagDebugPrint, LongTraceLinesAreCutAt511Characters) {
