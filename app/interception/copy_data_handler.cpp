@@ -1,0 +1,161 @@
+// The decision for one forwarded request; see copy_data_handler.h.
+#include "app/interception/copy_data_handler.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "hooklib/hook_protocol.h"
+
+namespace qly {
+
+namespace {
+
+constexpr uint32_t kFlagLogDetail = 2;
+constexpr uint32_t kFlagLogRecent = 6;  // detail plus the recent-deletion lines
+constexpr int32_t kButtonHidden = 0x8;  // TBSTATE_HIDDEN
+constexpr uint32_t kHighestOwnUid = 0x80000000;
+
+bool Detail(const HandlerEnv& env) {
+    return env.log && (env.log->Flags() & kFlagLogDetail);
+}
+bool RecentLines(const HandlerEnv& env) {
+    return env.log && (env.log->Flags() & kFlagLogRecent) == kFlagLogRecent;
+}
+
+void WriteRequestLine(HandlerEnv& env, const TrayItem* r, uint32_t e, const RuleAnswer& a) {
+    char line[1024];
+    std::snprintf(line, sizeof line, "%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %.256s - %.256s\n",
+                  r->command, e, a.validity, a.flags >> 8, r->uid, r->uflags,
+                  static_cast<uint32_t>(r->hwnd), StateForLog(r, env.registry.Layout()),
+                  env.log->OwnerProgram(r->hwnd).c_str(), env.log->OwnerText(r->hwnd).c_str());
+    env.log->Write(line);
+}
+
+uint32_t FarEnd(const HandlerEnv& env) {
+    return env.win_xp ? static_cast<uint32_t>(kHookReplyFarEnd) : static_cast<uint32_t>(kHookReplyPass);
+}
+
+// The place of a new icon in sorted order: before the first visible, registered button
+// of the dump that has no position or a later one. Indices count every dumped button,
+// because the hook moves by toolbar index.
+uint32_t SortedPlace(HandlerEnv& env, uint32_t position) {
+    if (position == 0 || !env.dump_always || env.peek == nullptr || env.peek_count == 0)
+        return FarEnd(env);
+    const uint32_t count = env.peek_count < kPeekRecordCount ? env.peek_count : kPeekRecordCount;
+    for (uint32_t i = 0; i < count; ++i) {
+        const PeekRecord& b = env.peek[i];
+        if (b.state & kButtonHidden)
+            continue;
+        TrayItem* item = env.registry.Find(b.owner_window, b.uid);
+        if (item == nullptr)
+            continue;
+        const uint32_t pj = env.lookup(b.owner_window, b.uid, item).flags >> 8;
+        if (pj > position || pj == 0) {
+            const uint32_t reply = static_cast<uint32_t>(kHookReplyMoveBase) + i;
+            if (Detail(env)) {
+                char line[64];
+                std::snprintf(line, sizeof line, "Dlg_quillory_OnCopyData returning %8d\n",
+                              static_cast<int>(reply));
+                env.log->Write(line);
+            }
+            return reply;
+        }
+    }
+    return FarEnd(env);
+}
+
+}  // namespace
+
+uint32_t ResolveVisibility(uint32_t f, uint32_t d) {
+    const uint32_t tray = (f & 0x4) ? (d & 0x1) : (f & 0x1);
+    const uint32_t menu = (f & 0x8) ? (d & 0x2) : (f & 0x2);
+    return tray | menu;
+}
+
+HandlerResult HandleForward(HandlerEnv& env, uint64_t sender, uint64_t kind, const void* data, size_t size) {
+    HandlerResult result;
+    if (kind != ForwardTag || sender != env.shell_tray || sender == 0)
+        return result;
+    // Nothing of a record is read before its size is known to hold it.
+    if (!IsUsableForward(data, size))
+        return result;
+    // Our own copy: the lookup writes the executable name into it, a version request its
+    // version, and the sender's buffer is only lent for the call.
+    std::vector<uint8_t> bytes(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    TrayItem* rec = reinterpret_cast<TrayItem*>(bytes.data());
+    if (rec->uid > kHighestOwnUid)
+        return result;
+    result.forwarded = true;
+
+    const RuleAnswer answer = env.lookup(rec->hwnd, rec->uid, rec);
+    const uint32_t position = answer.flags >> 8;
+    const uint32_t effective = ResolveVisibility(answer.flags, env.default_flags);
+    if (Detail(env))
+        WriteRequestLine(env, rec, effective, answer);
+
+    TrayRegistry& reg = env.registry;
+    TrayItem* stored = reg.Find(rec->hwnd, rec->uid);
+    const uint32_t command = rec->command;
+    if (command == kNimDelete) {
+        if (stored) {
+            if (RecentLines(env))
+                env.log->Write("InsertRecentDel\n");
+            env.recents.Insert(stored->hwnd, stored->uid);
+            reg.Remove(stored);
+        }
+    } else if (command == kNimAdd || command == kNimModify || command == kNimSetVersion) {
+        const bool message_only_change =
+            command != kNimAdd && rec->uflags == kNifMessage && stored == nullptr;
+        if (rec->uflags != 0 && !message_only_change) {
+            const TrayItem* before = nullptr;
+            bool insert = stored == nullptr;
+            if (stored) {
+                if (command == kNimSetVersion)
+                    reg.TakeVersion(rec);
+                if (stored->total_size == rec->total_size) {
+                    reg.ModifyInPlace(stored, rec);
+                    // A change in place keeps the stored header, so the version the owner
+                    // just set would be lost with the request without this.
+                    if (command == kNimSetVersion)
+                        stored->icon_version = rec->icon_version;
+                    result.changed = stored;
+                } else if (stored->item_flags & kTrayItemMerged) {
+                    result.changed = reg.Merge(stored, rec);
+                } else {
+                    result.changed = stored;
+                }
+            }
+            if (insert) {
+                bool refused = false;
+                if (command != kNimAdd) {
+                    if (Detail(env))
+                        env.log->Write("NIM_MODIFY on inexistent stuff\n");
+                    if (env.recents.IsRecent(rec->hwnd, rec->uid)) {
+                        if (RecentLines(env))
+                            env.log->Write("IsRecentDel\n");
+                        refused = true;
+                    }
+                } else {
+                    env.recents.Forget(rec->hwnd, rec->uid);
+                }
+                if (!refused)
+                    reg.Insert(rec, before);
+            }
+        }
+    }
+
+    if ((effective & 0x1) == 0)
+        result.reply = static_cast<uint32_t>(kHookReplySwallow);
+    else if (command != kNimAdd)
+        result.reply = static_cast<uint32_t>(kHookReplyPass);
+    else if (env.reverse_tray == 1)
+        result.reply = static_cast<uint32_t>(kHookReplyFarEnd);
+    else if (env.reverse_tray == 2)
+        result.reply = SortedPlace(env, position);
+    else
+        result.reply = static_cast<uint32_t>(kHookReplyPass);
+    return result;
+}
+
+}  // namespace qly

@@ -1,0 +1,135 @@
+// Byte work on stored TrayItem records; see tray_record.h.
+#include "app/interception/tray_record.h"
+
+#include <cstring>
+
+namespace qly {
+
+namespace {
+
+constexpr TailLayout kWideTail = {kTrayItemTipW,     128, kTrayItemStateW,     kTrayItemStateMaskW,
+                                  kTrayItemInfoW,    256, kTrayItemVersionW,   kTrayItemInfoTitleW,
+                                  64,                kTrayItemInfoFlagsW, 2};
+constexpr TailLayout kAnsiTail = {kTrayItemTipA,     128, kTrayItemStateA,     kTrayItemStateMaskA,
+                                  kTrayItemInfoA,    256, kTrayItemVersionA,   kTrayItemInfoTitleA,
+                                  64,                kTrayItemInfoFlagsA, 1};
+
+const uint8_t* Bytes(const TrayItem* item) {
+    return reinterpret_cast<const uint8_t*>(item);
+}
+uint8_t* Bytes(TrayItem* item) {
+    return reinterpret_cast<uint8_t*>(item);
+}
+
+void PutU32(std::vector<uint8_t>& out, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+const TailLayout& LayoutOf(TextLayout layout) {
+    return layout == TextLayout::kWide ? kWideTail : kAnsiTail;
+}
+
+bool IsUsableForward(const void* data, size_t size) {
+    if (data == nullptr || size < kTrayItemFixedSize || size > 0xFFFFFFFFu)
+        return false;
+    TrayItem head;
+    std::memcpy(&head, data, sizeof head);
+    if (head.total_size != size)
+        return false;
+    // cbSize counts the notify structure from its own field on, handles widened.
+    const size_t fixed_notify = kTrayItemFixedSize - offsetof(TrayItem, cb_size);
+    const size_t carried = size - offsetof(TrayItem, cb_size);
+    return head.cb_size >= fixed_notify && head.cb_size <= carried;
+}
+
+uint32_t ReadU32(const TrayItem* item, size_t offset) {
+    if (item == nullptr || offset + 4 > item->total_size)
+        return 0;
+    uint32_t v = 0;
+    std::memcpy(&v, Bytes(item) + offset, 4);
+    return v;
+}
+
+void WriteU32(TrayItem* item, size_t offset, uint32_t value) {
+    if (item == nullptr || offset + 4 > item->total_size)
+        return;
+    std::memcpy(Bytes(item) + offset, &value, 4);
+}
+
+uint32_t StateForLog(const TrayItem* item, TextLayout layout) {
+    if ((item->uflags & kNifState) == 0)
+        return 0;
+    return ReadU32(item, LayoutOf(layout).state);
+}
+
+void CopyTextField(TrayItem* to, const TrayItem* from, size_t offset, size_t chars, size_t char_size) {
+    const size_t field_end = offset + chars * char_size;
+    for (size_t at = offset; at + char_size <= field_end; at += char_size) {
+        if (at + char_size > to->total_size)
+            return;
+        bool nul = true;
+        for (size_t b = 0; b < char_size; ++b) {
+            // A sender's record that ends inside the field reads as terminated there.
+            const uint8_t byte = at + b < from->total_size ? Bytes(from)[at + b] : 0;
+            Bytes(to)[at + b] = byte;
+            nul = nul && byte == 0;
+        }
+        if (nul)
+            return;
+    }
+}
+
+std::vector<char> TipText(const TrayItem* item, TextLayout layout, size_t max_chars) {
+    const TailLayout& l = LayoutOf(layout);
+    std::vector<char> text;
+    for (size_t i = 0; i < l.tip_chars && text.size() < max_chars; ++i) {
+        const size_t at = l.tip + i * l.char_size;
+        if (at + l.char_size > item->total_size)
+            break;
+        uint32_t c = Bytes(item)[at];
+        if (l.char_size == 2)
+            c |= static_cast<uint32_t>(Bytes(item)[at + 1]) << 8;
+        if (c == 0)
+            break;
+        text.push_back(c < 0x80 || l.char_size == 1 ? static_cast<char>(c) : '?');
+    }
+    text.push_back('\0');
+    return text;
+}
+
+std::vector<uint8_t> ShellRequestOf(const TrayItem* item, uint32_t command) {
+    if (item == nullptr || item->total_size < kTrayItemFixedSize)
+        return {};
+    std::vector<uint8_t> out(item->total_size - kTrayItemForwardGrowth, 0);
+    PutU32(out, 0, item->signature);
+    PutU32(out, 4, command);
+    PutU32(out, 8, item->cb_size - 8);
+    PutU32(out, 12, static_cast<uint32_t>(item->hwnd));
+    PutU32(out, 16, item->uid);
+    PutU32(out, 20, item->uflags);
+    PutU32(out, 24, item->callback_message);
+    PutU32(out, 28, static_cast<uint32_t>(item->hicon));
+    std::memcpy(out.data() + kShellNotifyFixedSize, Bytes(item) + kTrayItemFixedSize,
+                item->total_size - kTrayItemFixedSize);
+    return out;
+}
+
+std::vector<uint8_t> ForwardOf(const TrayItem* item, uint32_t command) {
+    if (item == nullptr || item->total_size < kTrayItemFixedSize)
+        return {};
+    std::vector<uint8_t> out(Bytes(item), Bytes(item) + item->total_size);
+    std::memset(out.data(), 0, kTrayItemHeaderSize);
+    TrayItem head;
+    std::memcpy(&head, out.data(), sizeof head);
+    head.total_size = item->total_size;
+    head.sender_window = item->sender_window;
+    head.copy_data_kind = item->copy_data_kind;
+    head.command = command;
+    std::memcpy(out.data(), &head, sizeof head);
+    return out;
+}
+
+}  // namespace qly
