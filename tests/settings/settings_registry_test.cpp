@@ -213,6 +213,12 @@ class SettingsRegistry : public ::testing::Test {
         g_settings_password = SettingsPassword{};
         g_rule_list.clear();
         g_settings_change_flags = 0;
+        // The four shared cells as a fresh hook library holds them. Another process of
+        // the desktop may have the library loaded and its cells changed.
+        g_flag_reverse_tray = 0;
+        g_flag_late_intercept = 0;
+        g_flag_dump_always = 1;
+        g_flag_high_priority = 1;
     }
     void TearDown() override {
         g_rule_list.clear();
@@ -573,6 +579,12 @@ TEST_F(SettingsRegistry, OddRuleValuesCostNoOtherRuleAndTheUnusableAreLogged) {
     const std::vector<uint8_t> blob = SampleIconBlob(16, 32);
     last.insert(last.end(), blob.begin(), blob.end());
     PutValue(kRulesPath, "00000005last.exe", REG_BINARY, last);
+    // Names no program of ours can have: longer than the rule's process name field holds,
+    // and longer than the 255 characters a value name of ours ever has.
+    const std::string long_name = "00000006" + std::string(140, 'p');
+    const std::string longer_name = "00000000" + std::string(300, 'q');
+    PutValue(kRulesPath, long_name, REG_DWORD, Le32(0x1));
+    PutValue(kRulesPath, longer_name, REG_DWORD, Le32(0x1));
 
     char temp[MAX_PATH];
     ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
@@ -611,6 +623,8 @@ TEST_F(SettingsRegistry, OddRuleValuesCostNoOtherRuleAndTheUnusableAreLogged) {
     const std::string log = text.str();
     EXPECT_NE(std::string::npos, log.find("00000003short.exe")) << log;
     EXPECT_NE(std::string::npos, log.find("00000004text.exe")) << log;
+    EXPECT_NE(std::string::npos, log.find(long_name)) << log;
+    EXPECT_NE(std::string::npos, log.find(longer_name)) << log;
     EXPECT_EQ(std::string::npos, log.find("00000001first.exe")) << log;
     EXPECT_EQ(std::string::npos, log.find("00000002big.exe")) << log;
 }
