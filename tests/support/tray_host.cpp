@@ -171,7 +171,9 @@ TrayHost::TrayHost(const std::wstring& switches, DWORD start_timeout_ms)
     while (GetTickCount() - start < start_timeout_ms && m_process.Running()) {
         if (!m_control)
             m_control = FindWindowOfProcess(L"TrayHostControl", m_process.Id());
-        if (m_control && (!want_tray || Tray())) {
+        // The state command is answered on the thread that builds the tray, so a state
+        // that shows the tray means the whole hierarchy exists.
+        if (m_control && (!want_tray || (Tray() && State().tray))) {
             m_started = true;
             return;
         }

@@ -4,6 +4,9 @@
 // Exit code 0 when the command returned non-zero, 1 otherwise, 2 when no trayhost runs.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 
@@ -78,6 +81,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (verb == "state" && result) {
+        _setmode(_fileno(stdout), _O_BINARY);  // the file's own line ends, byte for byte
         if (FILE* f = std::fopen(state_file.c_str(), "rb")) {
             char buf[4096];
             size_t n;

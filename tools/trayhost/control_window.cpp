@@ -11,6 +11,7 @@ namespace {
 constexpr char kControlClass[] = "TrayHostControl";
 constexpr UINT kQuitLater = WM_APP + 1;
 constexpr size_t kMaxCommand = 4096;
+volatile LONG g_faults = 0;
 
 // Splits off the first word; the rest keeps its inner spaces (paths may have them).
 std::string TakeWord(std::string& text) {
@@ -42,6 +43,8 @@ std::string Trim(const std::string& s) {
 }
 
 }  // namespace
+
+void NoteFault() { InterlockedIncrement(&g_faults); }
 
 ControlWindow::ControlWindow(TrayWindow& tray, HMODULE preload) : m_tray(tray), m_preload(preload) {}
 
@@ -95,6 +98,8 @@ LRESULT ControlWindow::Run(const std::string& command_text) {
         m_preload = nullptr;
         return 1;
     }
+    if (verb == "faults")
+        return g_faults;
     if (verb == "quit") {
         PostMessageA(m_hwnd, kQuitLater, 0, 0);
         return 1;

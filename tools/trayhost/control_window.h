@@ -13,6 +13,9 @@ namespace trayhost {
 
 constexpr ULONG_PTR kControlKind = 0x54484354;  // "THCT"
 
+// Counts a hardware fault seen anywhere in trayhost (answered by the command `faults`).
+void NoteFault();
+
 class ControlWindow {
 public:
     ControlWindow(TrayWindow& tray, HMODULE preload);

@@ -15,6 +15,25 @@ namespace {
 
 constexpr UINT kCreateTray = WM_APP + 10;
 
+// Wine, like 64-bit Windows, swallows an access violation inside a window procedure that
+// another process reached with SendMessage. Hardware faults are counted before that
+// happens, so a test can ask (`faults`) whether a request made trayhost fault.
+LONG CALLBACK CountFault(EXCEPTION_POINTERS* info) {
+    switch (info->ExceptionRecord->ExceptionCode) {
+        case EXCEPTION_ACCESS_VIOLATION:
+        case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+        case EXCEPTION_DATATYPE_MISALIGNMENT:
+        case EXCEPTION_ILLEGAL_INSTRUCTION:
+        case EXCEPTION_IN_PAGE_ERROR:
+        case EXCEPTION_INT_DIVIDE_BY_ZERO:
+        case EXCEPTION_PRIV_INSTRUCTION:
+        case EXCEPTION_STACK_OVERFLOW:
+            trayhost::NoteFault();
+            break;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 bool ParseOptions(int argc, char** argv, trayhost::Options* options) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -42,6 +61,7 @@ int Run(int argc, char** argv) {
     trayhost::Options options;
     if (!ParseOptions(argc, argv, &options))
         return 2;
+    AddVectoredExceptionHandler(1, CountFault);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
 
