@@ -87,7 +87,7 @@ std::vector<std::string> SplitKeyList(const char* buffer, std::size_t length,
     }
     std::size_t end = length < max_bytes ? length : max_bytes;
     std::size_t start = 0;
-    while (start < end && buffer[start] != '\0') {
+    while (start < end) {
         std::size_t stop = start;
         while (stop < end && buffer[stop] != '\0') {
             ++stop;
@@ -95,7 +95,11 @@ std::vector<std::string> SplitKeyList(const char* buffer, std::size_t length,
         if (stop == end) {
             break;  // cut by the limit: a partial name would address the wrong control
         }
-        keys.emplace_back(buffer + start, stop - start);
+        // A line "=value" gives an empty name; it addresses nothing, and must not end the
+        // list for the names after it.
+        if (stop > start) {
+            keys.emplace_back(buffer + start, stop - start);
+        }
         start = stop + 1;
     }
     if (last_is_cut && !keys.empty()) {

@@ -57,8 +57,8 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 std::string ApplyMenuTabRule(std::string_view english, std::string_view translated,
                              std::size_t max_chars = kMaxMenuText);
 
-// The key names of one section as the profile reader returns them: NUL-separated names in a
-// buffer of `length` bytes (a double NUL or the end of the buffer ends the list). Only the
+// The key names of one section as the profile reader returns them: NUL-terminated names in
+// the first `length` bytes of the buffer; empty names are skipped. Only the
 // first `max_bytes` bytes count; a name cut by that limit is dropped, and so is the last
 // name when the reader reported that it had to cut the list (`last_is_cut`).
 std::vector<std::string> SplitKeyList(const char* buffer, std::size_t length,

@@ -74,7 +74,13 @@ TEST(MenuTabRule, ResultIsCutToTheMenuLimit) {
     EXPECT_EQ(with_tab, std::string(62, 'y') + "\t");
 }
 
-TEST(KeyList, NamesEndAtDoubleNulOrLimit) {
+TEST(KeyList, NamesAreCountedAndEmptyNamesSkipped) {
+    const char with_empty[] = "01001\0\0" "01002\0";
+    EXPECT_EQ(SplitKeyList(with_empty, sizeof with_empty - 1),
+              (std::vector<std::string>{"01001", "01002"}));
+}
+
+TEST(KeyList, NamesEndAtTheCountOrLimit) {
     const char list[] = "_____\0" "01044\0" "01045\0";  // plus the literal's own NUL
     auto keys = SplitKeyList(list, sizeof list);
     EXPECT_EQ(keys, (std::vector<std::string>{"_____", "01044", "01045"}));

@@ -485,6 +485,81 @@ TEST_F(LanguageTest, TrayMenuTranslationFollowsTheTabRule) {
     DestroyMenu(menu);
 }
 
+// A language file is untrusted: too long values, too many keys, keys that are no numbers and
+// bytes that are no text are cut or ignored, and every window keeps working.
+TEST_F(LanguageTest, HostileFileIsCutOrIgnored) {
+    std::string file = "[QUILLORY_LANGUAGE]\r\n_____=" + std::string(5000, 'N') + "\r\n";
+    file += "[121]\r\n01001=early\r\n_____=" + std::string(3000, '\\') + "\r\n";
+    file += "99999999=x\r\n-5=x\r\n=x\r\n00002=" + std::string(4000, 'c') + "\r\n";
+    for (int i = 0; i < 700; ++i) {
+        file += "9" + std::to_string(1000 + i) + "=filler\r\n";  // 6 bytes each in the key list
+    }
+    file += "01002=beyond the key-list limit\r\n";
+    file += "[STRING_TABLE]\r\n00013=" + std::string(5000, 'm') + "\r\n";
+    AddFile("hostile.lng", file);
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) {
+        garbage.push_back(static_cast<char>((i * 7919) % 251));
+    }
+    AddFile("garbage.lng", garbage);
+
+    FillLanguageList(m_combo);
+    auto entries = ListEntries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[2], std::string(lang::kMaxDisplayName, 'N'));
+    ASSERT_TRUE(Choose(entries[2]));
+
+    HWND w = OpenDialog(IDD_ENTER_PASSWORD);
+    EXPECT_EQ(ItemText(w, IDC_PW_NOTICE), "early");
+    EXPECT_EQ(WindowText(w), std::string(lang::kMaxControlText, '\\'));
+    EXPECT_EQ(ItemText(w, ID_CMD_CANCEL), std::string(lang::kMaxControlText, 'c'));
+    EXPECT_EQ(ItemText(w, IDC_PW_LABEL), "&Password:");
+    DestroyWindow(w);
+
+    std::vector<char> text(4096, '\0');
+    EXPECT_EQ(LoadUiString(GetModuleHandleA(nullptr), IDS_OLD_PASSWORD_WRONG, text.data(), 2048), 2047);
+    EXPECT_EQ(std::string(text.data()), std::string(2047, 'm'));
+}
+
+TEST_F(LanguageTest, MessageBoxShowsTranslatedTextAndCaption) {
+    AddGerman();
+    ASSERT_TRUE(Choose("Deutsch"));
+    struct Seen {
+        std::string caption;
+        std::string text;
+    } seen;
+    HANDLE watcher = CreateThread(
+        nullptr, 0,
+        [](void* param) -> DWORD {
+            auto* out = static_cast<Seen*>(param);
+            for (int i = 0; i < 250; ++i) {
+                HWND box = FindWindowA("#32770", "FALSCHES KENNWORT");
+                if (box != nullptr) {
+                    out->caption = WindowText(box);
+                    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                        char cls[32] = {};
+                        GetClassNameA(c, cls, sizeof cls);
+                        if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextLengthA(c) > 0) {
+                            out->text = WindowText(c);
+                        }
+                    }
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    return 0;
+                }
+                Sleep(20);
+            }
+            return 1;
+        },
+        &seen, 0, nullptr);
+    int pressed = UiMessageBox(GetModuleHandleA(nullptr), nullptr, IDS_NEW_PASSWORDS_DIFFER,
+                               IDS_BAD_PASSWORD_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+    WaitForSingleObject(watcher, 10000);
+    CloseHandle(watcher);
+    EXPECT_EQ(pressed, IDOK);
+    EXPECT_EQ(seen.caption, "FALSCHES KENNWORT");
+    EXPECT_EQ(seen.text, "Die neuen Kennw\xF6rter stimmen nicht \xFC" "berein!");
+}
+
 // Every shipped file covers every text of the resources and names nothing else; the
 // English file is the resources' own texts, so translators start from the truth.
 TEST(ShippedLanguageFiles, CoverEveryResourceTextAndNothingElse) {
