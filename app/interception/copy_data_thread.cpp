@@ -1,0 +1,123 @@
+// CopyDataThread and the receiver procedure; see copy_data_thread.h.
+#include "app/interception/copy_data_thread.h"
+
+#include <atomic>
+#include <string>
+
+#include "app/diag/log.h"
+#include "app/diag/process_utils.h"
+#include "app/diag/thread_guard.h"
+#include "app/interception/copy_data_handler.h"
+#include "app/interception/interception_state.h"
+#include "app/settings/rule_engine.h"
+#include "app/settings/settings_store.h"
+#include "hooklib/hook_protocol.h"
+#include "hooklib/qlydll.h"
+
+namespace qly {
+
+namespace {
+
+constexpr char kReceiverClass[] = "CopyDataWnd";
+std::atomic<HWND> g_receiver{nullptr};
+
+HWND AsWindow(uint64_t h) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
+}
+
+class DiagHandlerLog : public HandlerLog {
+public:
+    uint32_t Flags() const override { return LogEnabled() ? LogFlags() : 0; }
+    void Write(const std::string& line) override { LogLine("%s", line.c_str()); }
+    std::string OwnerProgram(uint64_t hwnd) override {
+        char name[257] = {};
+        GetWindowProgramName(AsWindow(hwnd), name, sizeof name, nullptr, nullptr);
+        return name;
+    }
+    std::string OwnerText(uint64_t hwnd) override {
+        char text[257] = {};
+        if (GetWindowTextA(AsWindow(hwnd), text, sizeof text) > 0)
+            return text;
+        GetClassNameA(AsWindow(hwnd), text, sizeof text);
+        return std::string("CLASS:") + text;
+    }
+};
+
+LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
+    if (cds == nullptr)
+        return kHookReplyPass;
+    static DiagHandlerLog log;
+    HandlerResult result;
+    {
+        InterceptionGuard lock(InterceptionLock());
+        HandlerEnv env{Registry(), RecentDels(), {}};
+        env.lookup = [](uint64_t hwnd, uint32_t uid, TrayItem* item) {
+            RuleAnswer a;
+            LookupRule(hwnd, uid, &a.flags, &a.validity, item);
+            return a;
+        };
+        env.default_flags = g_settings.default_flags;
+        env.reverse_tray = g_flag_reverse_tray;
+        env.dump_always = g_flag_dump_always != 0;
+        env.win_xp = g_flag_win_xp != 0;
+        env.peek = g_qly_data_peek;
+        env.peek_count = g_qly_data_count;
+        env.shell_tray = g_shell_tray_hwnd;
+        env.log = &log;
+        result = HandleForward(env, static_cast<uint64_t>(sender), cds->dwData, cds->lpData, cds->cbData);
+    }
+    if (result.forwarded && MainWindow())
+        PostMessageA(MainWindow(), WM_USER_QLY_HOOK_MSG, kHookRegistryChanged,
+                     reinterpret_cast<LPARAM>(result.changed));
+    return result.reply;
+}
+
+LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_COPYDATA)
+        return AnswerForward(wparam, reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+    if (message == WM_USER_QLY_HOOK_MSG || message == WM_COMMAND)
+        return PostMessageA(MainWindow(), message, wparam, lparam);
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+void ReceiverLoop() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = ReceiverProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kReceiverClass;
+    RegisterClassExA(&wc);
+    HWND window = CreateWindowExA(0, kReceiverClass, "CopyDataWnd", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    g_receiver = window;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+}  // namespace
+
+DWORD WINAPI CopyDataThread(LPVOID) {
+    RunGuarded(kCopyDataThreadName, [] { ReceiverLoop(); });
+    return 0;
+}
+
+HWND CopyDataWindow() {
+    return g_receiver;
+}
+
+HWND StartCopyDataThread(DWORD wait_ms) {
+    HANDLE thread = CreateThread(nullptr, 4096, CopyDataThread, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread == nullptr)
+        return nullptr;
+    CloseHandle(thread);
+    for (DWORD waited = 0; g_receiver.load() == nullptr && waited < wait_ms; waited += 10)
+        Sleep(10);
+    return g_receiver;
+}
+
+}  // namespace qly

@@ -1,0 +1,106 @@
+// The program's registry, recent deletions, listeners and their lock; see
+// interception_state.h.
+#include "app/interception/interception_state.h"
+
+#include <map>
+#include <memory>
+
+#include "hooklib/qlydll.h"
+
+namespace qly {
+
+namespace {
+
+class ShellIcons : public IconOps {
+public:
+    // Another program's icon may not be copyable (it vanished, or the platform keeps icon
+    // handles per process); the item then simply has no icon.
+    uint64_t Copy(uint64_t icon) override { return SpecialCopyIcon(icon); }
+    void Destroy(uint64_t icon) override {
+        DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
+    }
+};
+
+HWND g_main_window = nullptr;
+bool g_shutting_down = false;
+std::map<int, RegistryListener> g_listeners;
+int g_next_listener = 1;
+
+}  // namespace
+
+std::recursive_mutex& InterceptionLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+TrayRegistry& Registry() {
+    static ShellIcons icons;
+    static TrayRegistry registry(icons, g_flag_WinNT ? TextLayout::kWide : TextLayout::kAnsi);
+    return registry;
+}
+
+RecentDeletions& RecentDels() {
+    static RecentDeletions recent([] { return static_cast<uint32_t>(GetTickCount()); });
+    return recent;
+}
+
+void SetMainWindow(HWND window) {
+    g_main_window = window;
+}
+HWND MainWindow() {
+    return g_main_window;
+}
+
+int AddRegistryListener(RegistryListener listener) {
+    g_listeners.emplace(g_next_listener, std::move(listener));
+    return g_next_listener++;
+}
+
+void RemoveRegistryListener(int id) {
+    g_listeners.erase(id);
+}
+
+void SetShuttingDown(bool shutting_down) {
+    g_shutting_down = shutting_down;
+}
+
+size_t NotifyListeners(const TrayItem* changed) {
+    if (g_shutting_down)
+        return 0;
+    // Listeners read the registry (and the changed item) while it cannot change under
+    // them; they only redraw our own windows, so holding the lock is short.
+    InterceptionGuard lock(InterceptionLock());
+    // The notice was posted by the receiver; the item may have gone since.
+    bool alive = false;
+    if (changed)
+        for (const TrayItem* item : Registry().Items())
+            alive = alive || item == changed;
+    if (!alive)
+        changed = nullptr;
+    size_t called = 0;
+    // A copy: a listener may remove itself.
+    const std::map<int, RegistryListener> listeners = g_listeners;
+    for (const auto& [id, listener] : listeners) {
+        ++called;
+        try {
+            listener(changed);
+        } catch (...) {
+            // One broken listener must not keep the others from refreshing.
+        }
+    }
+    return called;
+}
+
+}  // namespace qly
+
+TrayItem* find_qly(uint64_t hwnd, uint32_t uid, size_t* position) {
+    return qly::Registry().Find(hwnd, uid, position);
+}
+
+int InsertRecentDel(const TrayItem* item) {
+    return qly::RecentDels().Insert(item->hwnd, item->uid);
+}
+
+bool IsRecentDel(const TrayItem* item) {
+    return qly::RecentDels().IsRecent(item->hwnd, item->uid);
+}

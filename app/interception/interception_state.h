@@ -1,0 +1,46 @@
+// The program's one icon registry and recent-deletion set, and the lock that serialises
+// them. CopyDataThread holds the lock for each whole request; the main thread holds it for
+// each walk, change or rule decision (the rule list and cache are guarded by it too, so
+// LoadSettings and SaveSettings run under it once interception has started). Nothing
+// sends to another process while holding it: a replay copies what it needs, lets go, then
+// sends, because the tray may be waiting for our receiver at that very moment.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "app/interception/recent_deletions.h"
+#include "app/interception/tray_registry.h"
+
+namespace qly {
+
+using InterceptionGuard = std::lock_guard<std::recursive_mutex>;
+std::recursive_mutex& InterceptionLock();
+
+// Both are created on first use; the text layout follows g_flag_WinNT at that moment.
+TrayRegistry& Registry();
+RecentDeletions& RecentDels();
+
+// The window that hears the registry's change notices and the hook's notices (the main
+// window; a test's host window until the main program exists).
+void SetMainWindow(HWND window);
+HWND MainWindow();
+
+// Registry listeners (main thread only). The argument is the stored item a request
+// changed, or null; it is only handed on while the item is still registered.
+using RegistryListener = std::function<void(const TrayItem*)>;
+int AddRegistryListener(RegistryListener listener);
+void RemoveRegistryListener(int id);
+// Calls every listener in order; returns how many were called, 0 once shutting down.
+size_t NotifyListeners(const TrayItem* changed);
+void SetShuttingDown(bool shutting_down);
+
+}  // namespace qly
+
+// The names the rest of the program uses. Callers hold InterceptionLock().
+TrayItem* find_qly(uint64_t hwnd, uint32_t uid, size_t* position = nullptr);
+int InsertRecentDel(const TrayItem* item);
+bool IsRecentDel(const TrayItem* item);
