@@ -1,0 +1,175 @@
+// Taking over the tray window and letting it go: at the tray's creation or on the main
+// program's remote request, the notices the main program hears, the release that gives the
+// tray its own procedure back and takes the library out of the shell, and the tray's
+// destruction.
+#include <gtest/gtest.h>
+
+#include "tests/hooklib/hooked_tray.h"
+
+namespace qly_hook_test {
+namespace {
+
+using notify_wire::kModify;
+
+class Interception : public HookedTray {};
+
+TEST_F(Interception, TrayIsTakenOverWhenTheShellCreatesIt) {
+    Intercept();
+    EXPECT_EQ(g_flag_tray_aquired, 1u);
+    EXPECT_EQ(g_cbt_not_from_create, 0u);
+    EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(Tray()));
+
+    // From now on the main program sees the shell's requests first.
+    ASSERT_TRUE(Notify(kModify, 1).delivered);
+    ASSERT_EQ(m_rx.Forwards().size(), 1u);
+    EXPECT_EQ(m_rx.Forwards()[0].kind, ForwardTag);
+
+    // The takeover is announced once.
+    Sleep(200);
+    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 1u);
+}
+
+TEST_F(Interception, LateModeLeavesTheTrayAloneUntilTheRemoteRequest) {
+    g_flag_late_intercept = 1;
+    StartTray();
+    HWND tray = Tray();
+    ASSERT_NE(tray, nullptr);
+    ASSERT_TRUE(Notify(kModify, 1).delivered);
+    Sleep(200);
+    EXPECT_TRUE(m_rx.Forwards().empty()) << "forwarded before the takeover";
+    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 0u);
+    EXPECT_EQ(g_flag_tray_aquired, 0u);
+    EXPECT_EQ(g_shell_tray_hwnd, 0u);
+
+    ASSERT_TRUE(RemoteRequest(kCbtOpSubclass, tray));
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired));
+    EXPECT_EQ(g_flag_tray_aquired, 1u);
+    EXPECT_EQ(g_cbt_not_from_create, 1u);
+    EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(tray));
+    ASSERT_TRUE(Notify(kModify, 2).delivered);
+    EXPECT_EQ(m_rx.Forwards().size(), 1u);
+
+    // Asking again changes nothing: one takeover, one forward per request.
+    ASSERT_TRUE(RemoteRequest(kCbtOpSubclass, tray));
+    ASSERT_TRUE(Notify(kModify, 3).delivered);
+    Sleep(200);
+    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 1u);
+    EXPECT_EQ(m_rx.Forwards().size(), 2u);
+}
+
+TEST_F(Interception, SystemCommandNotAddressedByTheMainProgramIsNotARemoteRequest) {
+    g_flag_late_intercept = 1;
+    StartTray();
+    HWND tray = Tray();
+    // The request cells name another window: the tray is not taken over.
+    g_hwnd_qly_cbt = reinterpret_cast<uintptr_t>(tray) + 4;
+    g_hwnd_qly_cbt_op = kCbtOpSubclass;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(tray, WM_SYSCOMMAND, SC_TASKLIST | 0x0004, reinterpret_cast<LPARAM>(tray),
+                        SMTO_NORMAL, 5000, &result);
+    // After a request the main program leaves -1 behind: nothing is a remote request then.
+    g_hwnd_qly_cbt = ~uint64_t{0};
+    SendMessageTimeoutA(tray, WM_SYSCOMMAND, SC_TASKLIST, -1, SMTO_NORMAL, 5000, &result);
+    g_hwnd_qly_cbt_op = 0;
+    Sleep(200);
+    EXPECT_EQ(g_flag_tray_aquired, 0u);
+    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 0u);
+}
+
+TEST_F(Interception, ReleaseGivesTheTrayBackAndTheLibraryLeavesTheShell) {
+    // trayhost loads the library itself before the hook reaches it, and frees that load
+    // on request: Wine then counts the library's references as Windows does.
+    Intercept(L"--preload=QLYDLL.DLL");
+    UninstallHooks();  // as the main program does once the tray is taken over
+    ASSERT_TRUE(m_host->ReleasePreload());
+    EXPECT_TRUE(m_host->HasModule("QLYDLL.DLL")) << "the takeover keeps the library in the shell";
+
+    EXPECT_EQ(HookRequest(kHookRelease, 0, kReleaseTimeoutMs), 0);
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    EXPECT_EQ(g_flag_tray_aquired, 0u);
+    EXPECT_EQ(g_shell_tray_hwnd, 0u);
+
+    // The tray has its own procedure again: requests reach it without a forward.
+    m_rx.Clear();
+    ASSERT_TRUE(Notify(notify_wire::kAdd, 9).result);
+    EXPECT_TRUE(m_rx.Forwards().empty());
+    EXPECT_NE(m_host->State().Find(FakeOwner(9), 9), nullptr);
+
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = !m_host->HasModule("QLYDLL.DLL");
+        if (!gone)
+            Sleep(50);
+    }
+    EXPECT_TRUE(gone) << "the library is still loaded in the shell";
+    // The tray works on without the library.
+    ASSERT_TRUE(Notify(notify_wire::kAdd, 10).result);
+    EXPECT_TRUE(m_host->Quit());
+}
+
+TEST_F(Interception, DestroyedTrayIsReleasedAndItsSuccessorTakenOver) {
+    Intercept();
+    ASSERT_TRUE(m_host->Destroy());
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    EXPECT_EQ(g_flag_tray_aquired, 0u);
+    EXPECT_EQ(g_shell_tray_hwnd, 0u);
+
+    ASSERT_TRUE(m_host->Create());
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired, 2));
+    EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(Tray()));
+    ASSERT_TRUE(m_host->WaitForState([](const qly_test::TrayState& s) { return s.tray; }));
+    ASSERT_EQ(FindSpecialWindows(), 3);
+    m_rx.Clear();
+    ASSERT_TRUE(Notify(kModify, 1).delivered);
+    EXPECT_EQ(m_rx.Forwards().size(), 1u);
+}
+
+TEST_F(Interception, TrayDestroyedAfterTheHookWasRemovedIsReleasedToo) {
+    Intercept();
+    UninstallHooks();
+    ASSERT_TRUE(m_host->Destroy());
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    EXPECT_EQ(g_flag_tray_aquired, 0u);
+
+    // A new tray of the same shell can be taken over by the remote request, once the main
+    // program has installed the hook again.
+    g_flag_late_intercept = 1;
+    ASSERT_TRUE(InstallHooksFor(m_rx));
+    ASSERT_TRUE(m_host->Create());
+    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 1u);
+    ASSERT_TRUE(RemoteRequest(kCbtOpSubclass, Tray()));
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired, 2));
+    EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(Tray()));
+}
+
+TEST_F(Interception, InstallHooksInsistsOnItsGuardValuesAndInstallsOnce) {
+    EXPECT_EQ(InstallHooks(m_rx.Handle(), 4, 0, 136), 0);
+    EXPECT_EQ(InstallHooks(m_rx.Handle(), 3, 0, 135), 0);
+    EXPECT_EQ(InstallHooks(m_rx.Handle(), 4, 1, 135), 0);
+    EXPECT_EQ(g_hhook_cbt, 0u);
+
+    ASSERT_EQ(InstallHooks(m_rx.Handle(), 4, 0, 135), 1);
+    const uint64_t hook = g_hhook_cbt;
+    EXPECT_NE(hook, 0u);
+    // A second installation with another receiver changes nothing.
+    HookReceiver other;
+    EXPECT_EQ(InstallHooks(other.Handle(), 4, 0, 135), 1);
+    EXPECT_EQ(g_hhook_cbt, hook);
+
+    m_host = std::make_unique<qly_test::TrayHost>();
+    ASSERT_TRUE(m_host->Started());
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired));
+    ASSERT_TRUE(Notify(kModify, 1).delivered);
+    EXPECT_EQ(m_rx.Forwards().size(), 1u);
+    EXPECT_TRUE(other.Forwards().empty());
+    EXPECT_TRUE(other.Notices().empty());
+
+    UninstallHooks();
+    EXPECT_EQ(g_hhook_cbt, 0u);
+    // The takeover outlives the hook.
+    ASSERT_TRUE(Notify(kModify, 2).delivered);
+    EXPECT_EQ(m_rx.Forwards().size(), 2u);
+}
+
+}  // namespace
+}  // namespace qly_hook_test
