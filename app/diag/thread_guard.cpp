@@ -2,16 +2,28 @@
 //
 // This toolchain has no per-thread structured-exception translator, and its C++ handlers
 // let structured exceptions pass (measured: an access violation inside try/catch(...)
-// reaches the process's last-chance filter with no destructor run). So the guard arms a
-// resume point on its own stack and publishes it in a thread-local slot; the last-chance
-// filter, which runs on the faulting thread only after every handler of that thread
-// declined the fault, reports it, copies its records into the guard's frame and sends the
-// thread back to the resume point. A first-chance (vectored) handler would not do: it also
-// sees faults that the system's own code expects and handles, e.g. inside IsBadReadPtr.
+// reaches the process's last-chance filter with no destructor run). So:
+// - The last-chance filter is the hook. The system calls it on the faulting thread only
+//   after every handler of that thread declined the fault. (A first-chance, vectored
+//   handler would not do: it also sees faults that the system's own code expects and
+//   handles, e.g. inside IsBadReadPtr.)
+// - On a guarded thread the filter reports the fault, then lets the thread continue as if
+//   the faulting function had returned to its caller and the caller had called a function
+//   that throws the WinErrorSEH. The throw then leaves from a real call site, so the C++
+//   unwinder runs the destructors of every caller up to the guard (a lock held there is
+//   released) and intermediate catch(...) handlers see the error, as with a translator.
+//   Only the faulting function's own locals are lost.
+// - Where that throw cannot pass (a noexcept function, or a call that the compiler proved
+//   cannot throw: memcpy, or a small function of the same file), the runtime calls
+//   std::terminate; the guard's terminate handler then jumps straight back to the guard,
+//   abandoning the frames left.
+// Faults that cannot be continued, and a stack overflow, take that jump at once.
 #include "app/diag/thread_guard.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "app/diag/crash_dump.h"
 #include "app/diag/debug_print.h"
@@ -23,6 +35,7 @@ namespace {
 struct GuardFrame {
     void* resume[5];  // __builtin_setjmp buffer
     GuardFrame* previous = nullptr;
+    bool translating = false;  // between the filter and the throw of a fault's WinErrorSEH
     uint32_t code = 0;
     EXCEPTION_RECORD record = {};
     CONTEXT context = {};
@@ -38,6 +51,13 @@ GuardFrame* ActiveFrame() {
     return slot == TLS_OUT_OF_INDEXES ? nullptr : static_cast<GuardFrame*>(TlsGetValue(slot));
 }
 
+void SetActiveFrame(GuardFrame* frame) {
+    const DWORD slot = GuardSlot();
+    if (slot != TLS_OUT_OF_INDEXES) {
+        TlsSetValue(slot, frame);
+    }
+}
+
 // C++ exceptions of this toolchain travel as structured exceptions too ("GCC" codes). A
 // throw that found no handler belongs to the C++ runtime: the runtime's own filter lets
 // the throw return, and the runtime then ends the program with std::terminate.
@@ -48,13 +68,40 @@ bool IsCxxRuntimeException(DWORD code) {
 }
 
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+std::terminate_handler g_previous_terminate = nullptr;
 INIT_ONCE g_filter_once = INIT_ONCE_STATIC_INIT;
+
+// Only a translated fault that could not travel goes back to the guard; any other reason
+// for std::terminate keeps its meaning.
+[[noreturn]] void GuardTerminate() {
+    GuardFrame* frame = ActiveFrame();
+    bool translated_fault = false;
+    if (frame != nullptr && std::current_exception() != nullptr) {
+        try {
+            std::rethrow_exception(std::current_exception());
+        } catch (const WinErrorSEH&) {
+            translated_fault = true;
+        } catch (...) {
+        }
+    }
+    if (translated_fault) {
+        __builtin_longjmp(frame->resume, 1);
+    }
+    if (g_previous_terminate != nullptr) {
+        g_previous_terminate();
+    }
+    std::abort();
+}
 
 BOOL CALLBACK InstallFilterOnce(PINIT_ONCE, PVOID, PVOID*) {
     LPTOP_LEVEL_EXCEPTION_FILTER previous =
         SetUnhandledExceptionFilter(&DiagUnhandledExceptionFilter);
     if (previous != &DiagUnhandledExceptionFilter) {
         g_previous_filter = previous;
+    }
+    std::terminate_handler previous_terminate = std::set_terminate(&GuardTerminate);
+    if (previous_terminate != &GuardTerminate) {
+        g_previous_terminate = previous_terminate;
     }
     return TRUE;
 }
@@ -68,9 +115,49 @@ void ReportSeh(uint32_t code, EXCEPTION_POINTERS* pointers) {
                static_cast<unsigned>(reinterpret_cast<uintptr_t>(address) & 0xFFFFFFFFu));
 }
 
-[[noreturn]] __attribute__((noinline)) void ResumeAtGuard() {
-    __builtin_longjmp(ActiveFrame()->resume, 1);
+[[noreturn]] __attribute__((noinline)) void ThrowPendingSeh() {
+    GuardFrame* frame = ActiveFrame();
+    EXCEPTION_POINTERS pointers = {&frame->record, &frame->context};
+    WinErrorSEH error(frame->code, &pointers);
+    // From here on it is an ordinary C++ exception that code between here and the guard
+    // may catch and survive; a later fault is translated afresh.
+    frame->translating = false;
+    throw error;
 }
+
+#if defined(__x86_64__)
+// Turns the fault's context into that of its caller right after the faulting call, then
+// into a call of ThrowPendingSeh from there. False when the stack cannot be walked.
+bool RedirectToThrow(CONTEXT* context) {
+    CONTEXT caller = *context;
+    DWORD64 image_base = 0;
+    PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(caller.Rip, &image_base, nullptr);
+    if (function != nullptr) {
+        void* handler_data = nullptr;
+        DWORD64 establisher = 0;
+        RtlVirtualUnwind(UNW_FLAG_NHANDLER, image_base, caller.Rip, function, &caller,
+                         &handler_data, &establisher, nullptr);
+    } else {
+        // A leaf function, or a call through a bad pointer: the return address is on top.
+        caller.Rip = *reinterpret_cast<DWORD64*>(caller.Rsp);
+        caller.Rsp += 8;
+    }
+    if (caller.Rip == 0 || (caller.Rsp & 15) != 0) {
+        return false;
+    }
+    // The slot below the caller's stack pointer held the faulting call's return address;
+    // it becomes the return address of the throwing call.
+    caller.Rsp -= 8;
+    *reinterpret_cast<DWORD64*>(caller.Rsp) = caller.Rip;
+    caller.Rip = reinterpret_cast<DWORD64>(&ThrowPendingSeh);
+    *context = caller;
+    return true;
+}
+#else
+bool RedirectToThrow(CONTEXT*) {
+    return false;
+}
+#endif
 
 void ShowReport(const char* thread_name, WinErrorBase& error) {
     char caption[128];
@@ -106,7 +193,8 @@ LONG WINAPI DiagUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers) {
                                             : EXCEPTION_CONTINUE_SEARCH;
     }
     GuardFrame* frame = ActiveFrame();
-    if (frame == nullptr) {
+    if (frame == nullptr || frame->translating) {
+        // Not guarded, or a fault while reporting the previous one.
         return CrashHandlerInstalled() ? OfferCrashDump(pointers) : EXCEPTION_CONTINUE_SEARCH;
     }
 
@@ -115,26 +203,14 @@ LONG WINAPI DiagUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers) {
     frame->record = *record;
     frame->record.ExceptionRecord = nullptr;
     std::memcpy(&frame->context, pointers->ContextRecord, sizeof frame->context);
+    frame->translating = true;
 
-    if ((record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0 ||
-        record->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
-        // Such a fault cannot be continued, and an exhausted stack has no room for the
-        // resume function: leave the dispatcher directly.
-        __builtin_longjmp(frame->resume, 1);
+    const bool continuable = (record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) == 0 &&
+                             record->ExceptionCode != EXCEPTION_STACK_OVERFLOW;
+    if (continuable && RedirectToThrow(pointers->ContextRecord)) {
+        return EXCEPTION_CONTINUE_EXECUTION;
     }
-    // Let the system finish its dispatch and continue the thread in ResumeAtGuard, on a
-    // fresh 16-byte-aligned slot below the faulting frame, as if it had been called there.
-    CONTEXT* context = pointers->ContextRecord;
-#if defined(__x86_64__)
-    context->Rsp = ((context->Rsp - 256) & ~static_cast<DWORD64>(15)) - 8;
-    context->Rip = reinterpret_cast<DWORD64>(&ResumeAtGuard);
-#elif defined(__i386__)
-    context->Esp = ((context->Esp - 256) & ~static_cast<DWORD>(15)) - 4;
-    context->Eip = reinterpret_cast<DWORD>(&ResumeAtGuard);
-#else
-#error "unsupported processor"
-#endif
-    return EXCEPTION_CONTINUE_EXECUTION;
+    __builtin_longjmp(frame->resume, 1);
 }
 
 void InstallDiagExceptionFilter() {
@@ -143,7 +219,6 @@ void InstallDiagExceptionFilter() {
 
 GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* context) noexcept {
     InstallDiagExceptionFilter();
-    const DWORD slot = GuardSlot();
     if (thread_name == nullptr) {
         thread_name = "thread";
     }
@@ -152,26 +227,25 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
     frame.previous = ActiveFrame();
     GuardResult result = GuardResult::kCompleted;
     try {
-        if (slot != TLS_OUT_OF_INDEXES) {
-            TlsSetValue(slot, &frame);
-        }
+        SetActiveFrame(&frame);
         if (__builtin_setjmp(frame.resume) == 0) {
             work(context);
-            TlsSetValue(slot, frame.previous);
+            SetActiveFrame(frame.previous);
         } else {
-            // Back from a structured exception; a fault while reporting it is not ours.
-            TlsSetValue(slot, frame.previous);
+            // Back by the jump: the error could not travel as a C++ exception. A fault
+            // while reporting it belongs to the guard outside.
+            SetActiveFrame(frame.previous);
             EXCEPTION_POINTERS pointers = {&frame.record, &frame.context};
             WinErrorSEH error(frame.code, &pointers);
             ShowReport(thread_name, error);
             result = GuardResult::kWinError;
         }
     } catch (WinErrorBase& error) {
-        TlsSetValue(slot, frame.previous);
+        SetActiveFrame(frame.previous);
         ShowReport(thread_name, error);
         result = GuardResult::kWinError;
     } catch (...) {
-        TlsSetValue(slot, frame.previous);
+        SetActiveFrame(frame.previous);
         ShowAlarm(thread_name);
         result = GuardResult::kOtherError;
     }

@@ -34,9 +34,13 @@ LONG WINAPI DiagUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers);
 void InstallDiagExceptionFilter();
 
 // Runs work(context) under the guard of the thread called thread_name (kMainThreadName,
-// kCopyDataThreadName) and reports what escaped it. Never throws. Frames between the guard
-// and a structured exception are abandoned without running their destructors: after such a
-// fault nothing they held can be trusted, and the thread only ends or shuts down.
+// kCopyDataThreadName) and reports what escaped it. Never throws. A structured exception
+// leaves the faulting function as a WinErrorSEH thrown from its caller: the callers'
+// destructors run (locks they hold are released) and their handlers may catch it. The
+// faulting function's own locals are abandoned, and so are all frames up to the guard
+// when the error meets a frame that may not throw (noexcept, or a call the compiler proved
+// cannot throw): after a fault nothing there can be trusted, and the thread only ends or
+// shuts down.
 GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* context) noexcept;
 
 template <typename Work>

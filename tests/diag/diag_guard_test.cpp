@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <regex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/diag/crash_dump.h"
@@ -44,6 +46,10 @@ __attribute__((noinline)) void WriteThroughNull() {
     *g_nowhere = 1;
     g_after_fault = true;
 }
+
+// The same fault behind a call the compiler cannot prove harmless, as a call into another
+// part of the program is; a direct call of WriteThroughNull is known not to throw.
+void (*volatile g_call_elsewhere)() = &WriteThroughNull;
 
 // Where WriteThroughNull's faulting instruction can be: inside its first bytes.
 bool IsInsideWriteThroughNull(unsigned address) {
@@ -168,6 +174,67 @@ TEST(DiagThreadGuard, MainThreadGoesOnAfterAFaultAndCanBeGuardedAgain) {
     EXPECT_EQ(shown[1].caption, "WinErrorBase derived ERROR in main thread!");
     EXPECT_EQ(shown[1].text.substr(0, 31), "SEH with seh_error = c0000094\nE");
     EXPECT_EQ(shown[3].text.substr(0, 31), "SEH with seh_error = c0000005\nE");
+}
+
+std::mutex g_registry_lock;
+
+// The shape of the copy-data handler: work on shared data under its lock, and a fault
+// deeper down.
+__attribute__((noinline)) void FaultUnderLock() {
+    std::lock_guard<std::mutex> hold(g_registry_lock);
+    g_call_elsewhere();
+}
+
+__attribute__((noinline)) void FaultBehindNoexcept() noexcept {
+    WriteThroughNull();
+}
+
+TEST(DiagThreadGuard, FaultReleasesTheLocksOfItsCallersSoShutdownCanTakeThem) {
+    MessageBoxRecorder boxes({IDNO});
+    std::thread copy_data([] {
+        EXPECT_EQ(RunGuarded(kCopyDataThreadName, [] { FaultUnderLock(); }),
+                  GuardResult::kWinError);
+    });
+    copy_data.join();
+    ASSERT_TRUE(g_registry_lock.try_lock()) << "the dead thread still holds the lock";
+    g_registry_lock.unlock();
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].caption, "WinErrorBase derived ERROR in CopyDataThread!");
+}
+
+TEST(DiagThreadGuard, FaultArrivesAsWinErrorSEHThatCallersMayCatch) {
+    MessageBoxRecorder boxes({IDNO});
+    uint32_t seen = 0;
+    EXPECT_EQ(RunGuarded(kMainThreadName,
+                         [&seen] {
+                             try {
+                                 g_call_elsewhere();
+                             } catch (const WinErrorSEH& error) {
+                                 seen = error.SehCode();
+                             }
+                         }),
+              GuardResult::kCompleted);
+    EXPECT_EQ(seen, static_cast<uint32_t>(EXCEPTION_ACCESS_VIOLATION));
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 1u) << "offered, but handled before the guard";
+    EXPECT_EQ(shown[0].text, kOfferText);
+}
+
+TEST(DiagThreadGuard, FaultBehindANoexceptFunctionStillReachesTheGuard) {
+    MessageBoxRecorder boxes({IDNO});
+    std::thread copy_data([] {
+        EXPECT_EQ(RunGuarded(kCopyDataThreadName, [] { FaultBehindNoexcept(); }),
+                  GuardResult::kWinError);
+        // The thread's guard works again after such a return.
+        EXPECT_EQ(RunGuarded(kCopyDataThreadName, [] { throw 1; }), GuardResult::kOtherError);
+    });
+    copy_data.join();
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[1].caption, "WinErrorBase derived ERROR in CopyDataThread!");
+    EXPECT_EQ(shown[1].text.substr(0, 31), "SEH with seh_error = c0000005\nE");
+    EXPECT_EQ(shown[2].text, "catch(...) in CopyDataThread");
 }
 
 TEST(DiagThreadGuard, FaultsThatTheSystemHandlesItselfAreNotReported) {
