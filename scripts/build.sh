@@ -18,10 +18,10 @@ for c in "${configs[@]}"; do
     win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake") ;;
     *) echo "build.sh: unknown configuration $c" >&2; exit 2 ;;
     esac
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake "${args[@]}" >"$root/build/$c.configure.log" 2>&1 || {
-            cat "$root/build/$c.configure.log" >&2; exit 1; }
-    fi
+    # Configure every time: cheap on a configured folder, and components that appeared
+    # since (a new folder with a CMakeLists.txt) are picked up.
+    cmake "${args[@]}" >"$root/build/$c.configure.log" 2>&1 || {
+        cat "$root/build/$c.configure.log" >&2; exit 1; }
     echo "== building $c"
     cmake --build "$dir" -j "$jobs"
 done

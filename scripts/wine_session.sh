@@ -84,6 +84,7 @@ server_running() {
 
 case "$cmd" in
 start)
+    mkdir -p "$prefix"
     if [ "$mode" = x11 ]; then
         start_xvfb
         export DISPLAY
