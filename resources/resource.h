@@ -6,18 +6,18 @@
 #define QLY_RESOURCES_RESOURCE_H
 
 // Dialog templates.
-#define IDD_MAIN 101               // main window, shown as the About box
-#define IDD_TRAY_PROGRAMS 108      // settings page "Tray Programs"
+#define IDD_MAIN 101           // main window, shown as the About box
+#define IDD_TRAY_PROGRAMS 108  // settings page "Tray Programs"
 #define IDD_CHANGE_PASSWORD 113
 #define IDD_INSTALL_DIR 117
 #define IDD_MODELESS_MESSAGE 118
-#define IDD_ADVANCED 119           // settings page "Advanced"
-#define IDD_USER_INTERFACE 120     // settings page "User Interface"
+#define IDD_ADVANCED 119        // settings page "Advanced"
+#define IDD_USER_INTERFACE 120  // settings page "User Interface"
 #define IDD_ENTER_PASSWORD 121
-#define IDD_AUTOSTART 122          // settings page "AutoStart Programs"
+#define IDD_AUTOSTART 122  // settings page "AutoStart Programs"
 
 // Menu.
-#define IDR_TRAY_MENU 103          // one popup, "Quillory Menu"
+#define IDR_TRAY_MENU 103  // one popup, "Quillory Menu"
 
 // Icons (RT_GROUP_ICON). 105 exists as an icon and as a cursor; the types do not clash.
 #define IDI_ABOUT 102
@@ -25,13 +25,13 @@
 #define IDI_PASSWORD_SET 105
 #define IDI_SETTINGS 109
 #define IDI_HELP 111
-#define IDI_MENU_DEFAULT 114       // menu entry without an icon of its own
-#define IDI_WINDOW_DEFAULT 115     // window or program without an icon
+#define IDI_MENU_DEFAULT 114    // menu entry without an icon of its own
+#define IDI_WINDOW_DEFAULT 115  // window or program without an icon
 #define IDI_EXIT 116
-#define IDI_QUILLORY 117           // program icon, tray icon once the tray is intercepted
+#define IDI_QUILLORY 117  // program icon, tray icon once the tray is intercepted
 #define IDI_REGISTRY_GROUP 119
 #define IDI_FOLDER_GROUP 120
-#define IDI_QUILLORY_WAITING 121   // tray icon before the tray is intercepted
+#define IDI_QUILLORY_WAITING 121  // tray icon before the tray is intercepted
 
 // Cursors (RT_GROUP_CURSOR).
 #define IDC_HAND_LINK 105
@@ -181,18 +181,18 @@
 #define IDS_NOT_ACTIVE_RESTART 16
 #define IDS_SETTINGS_CAPTION 17
 #define IDS_PROGRAM_NOT_RUNNING 18
-#define IDS_ORDER_DEFAULT 19        // 19..21 tray order, index = ReverseTray
+#define IDS_ORDER_DEFAULT 19  // 19..21 tray order, index = ReverseTray
 #define IDS_ORDER_REVERSE 20
 #define IDS_ORDER_SORT 21
 #define IDS_INTERCEPT_ON_CREATE 22  // 22..25 interception, index = LateIntercept
 #define IDS_INTERCEPT_ON_NOTIFY 23
 #define IDS_INTERCEPT_AFTER_FIND 24
 #define IDS_INTERCEPT_FORCE_NOTIFY 25
-#define IDS_MENU_ORDER_INITIAL 26   // 26..28 menu order, index = SortMenu
+#define IDS_MENU_ORDER_INITIAL 26  // 26..28 menu order, index = SortMenu
 #define IDS_MENU_ORDER_ALPHA 27
 #define IDS_MENU_ORDER_QUILLORY 28
 #define IDS_ADMIN_ON 29
-#define IDS_ADMIN_OFF 30            // also the base of 31..33: 30 + TokenElevationType
+#define IDS_ADMIN_OFF 30  // also the base of 31..33: 30 + TokenElevationType
 #define IDS_ELEVATION_DEFAULT 31
 #define IDS_ELEVATION_FULL 32
 #define IDS_ELEVATION_LIMITED 33

@@ -13,7 +13,7 @@ constexpr std::uint16_t kExtendedSignature = 0xFFFF;
 constexpr std::size_t kMaxControls = 0xFFFF;
 
 class Reader {
-public:
+  public:
     Reader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
 
     bool U16(std::uint16_t& out) {
@@ -92,7 +92,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const std::uint8_t* m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;

@@ -63,7 +63,8 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string ApplyMenuTabRule(std::string_view english, std::string_view translated,
+std::string ApplyMenuTabRule(std::string_view english,
+                             std::string_view translated,
                              std::size_t max_chars) {
     std::string out;
     std::size_t english_tab = english.find('\t');
@@ -79,8 +80,10 @@ std::string ApplyMenuTabRule(std::string_view english, std::string_view translat
     return out;
 }
 
-std::vector<std::string> SplitKeyList(const char* buffer, std::size_t length,
-                                      std::size_t max_bytes, bool last_is_cut) {
+std::vector<std::string> SplitKeyList(const char* buffer,
+                                      std::size_t length,
+                                      std::size_t max_bytes,
+                                      bool last_is_cut) {
     std::vector<std::string> keys;
     if (buffer == nullptr) {
         return keys;

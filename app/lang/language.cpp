@@ -58,8 +58,10 @@ std::string ProgramFolder() {
 }
 
 // One value of a language file, at most max_chars characters; empty counts as absent.
-std::optional<std::string> ReadValue(const std::string& file, const std::string& section,
-                                     const std::string& key, std::size_t max_chars) {
+std::optional<std::string> ReadValue(const std::string& file,
+                                     const std::string& section,
+                                     const std::string& key,
+                                     std::size_t max_chars) {
     std::vector<char> buffer(max_chars + 1, '\0');
     DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
                                        static_cast<DWORD>(buffer.size()), file.c_str());
@@ -69,7 +71,8 @@ std::optional<std::string> ReadValue(const std::string& file, const std::string&
     return std::string(buffer.data(), n);
 }
 
-std::optional<std::string> ReadActive(const std::string& section, const std::string& key,
+std::optional<std::string> ReadActive(const std::string& section,
+                                      const std::string& key,
                                       std::size_t max_chars) {
     if (State().active.empty()) {
         return std::nullopt;
@@ -86,12 +89,12 @@ std::string ToAnsi(const std::u16string& text) {
         return std::string();
     }
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
     std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
     if (n > 0) {
-        WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), n,
-                            nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), n, nullptr,
+                            nullptr);
     }
     return out;
 }
@@ -132,8 +135,8 @@ void RestoreEnglish(HWND dialog, int dialog_id) {
     if (bytes == nullptr) {
         return;
     }
-    auto parsed = ParseDialogTemplate(static_cast<const std::uint8_t*>(bytes),
-                                      SizeofResource(module, found));
+    auto parsed =
+        ParseDialogTemplate(static_cast<const std::uint8_t*>(bytes), SizeofResource(module, found));
     if (!parsed) {
         return;
     }
@@ -142,7 +145,8 @@ void RestoreEnglish(HWND dialog, int dialog_id) {
     }
     for (const TemplateControl& control : parsed->controls) {
         if (IsRestorableControl(control)) {
-            SetDlgItemTextA(dialog, static_cast<int>(control.id), ToAnsi(control.text.name).c_str());
+            SetDlgItemTextA(dialog, static_cast<int>(control.id),
+                            ToAnsi(control.text.name).c_str());
         }
     }
     State().translated.erase(dialog_id);
@@ -228,7 +232,8 @@ void AddEntry(HWND combo, const std::string& text, LRESULT data) {
 }
 
 bool HasLngExtension(const std::string& name) {
-    return name.size() > 4 && EqualsIgnoreCase(std::string_view(name).substr(name.size() - 4), ".lng");
+    return name.size() > 4 &&
+           EqualsIgnoreCase(std::string_view(name).substr(name.size() - 4), ".lng");
 }
 
 }  // namespace

@@ -22,10 +22,10 @@ inline constexpr char kLanguageValueName[] = "Language";
 // with these fields, in this order, so that the published accessibility header leads it
 // and the translation can fill the UTF-16 text that screen readers announce.
 struct MenuEntryHead {
-    MSAAMENUINFO msaa;        // dwMSAASignature = MSAA_MENU_SIG
+    MSAAMENUINFO msaa;  // dwMSAASignature = MSAA_MENU_SIG
     wchar_t wide_text[64];
     HICON icon;
-    char text[256];           // the 8-bit text the menu draws
+    char text[256];  // the 8-bit text the menu draws
 };
 
 // Where language files and built-in texts come from. Defaults: the folder of the program's

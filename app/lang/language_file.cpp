@@ -9,7 +9,9 @@ namespace qly::lang {
 namespace {
 
 std::string_view Trim(std::string_view s) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; };
+    auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    };
     while (!s.empty() && blank(s.front())) {
         s.remove_prefix(1);
     }
@@ -66,9 +68,8 @@ LanguageFile LanguageFile::Parse(std::string_view raw) {
         }
         if (line.front() == '[') {
             std::size_t close = line.find(']');
-            std::string_view name =
-                Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos
-                                                                    : close - 1));
+            std::string_view name = Trim(line.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1));
             file.m_sections.push_back(Section{std::string(name), {}});
             current = &file.m_sections.back();
             continue;

@@ -15,7 +15,7 @@
 namespace qly::lang {
 
 class LanguageFile {
-public:
+  public:
     static LanguageFile Parse(std::string_view bytes);
 
     // Value of a key (quotes removed, escapes not applied), from the first section and the
@@ -30,7 +30,7 @@ public:
     bool IsLanguageFile() const { return !DisplayName().empty(); }
     std::string DisplayName() const;
 
-private:
+  private:
     struct Section {
         std::string name;
         std::vector<std::pair<std::string, std::string>> entries;

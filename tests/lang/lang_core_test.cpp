@@ -75,13 +75,18 @@ TEST(MenuTabRule, ResultIsCutToTheMenuLimit) {
 }
 
 TEST(KeyList, NamesAreCountedAndEmptyNamesSkipped) {
-    const char with_empty[] = "01001\0\0" "01002\0";
+    const char with_empty[] =
+        "01001\0\0"
+        "01002\0";
     EXPECT_EQ(SplitKeyList(with_empty, sizeof with_empty - 1),
               (std::vector<std::string>{"01001", "01002"}));
 }
 
 TEST(KeyList, NamesEndAtTheCountOrLimit) {
-    const char list[] = "_____\0" "01044\0" "01045\0";  // plus the literal's own NUL
+    const char list[] =
+        "_____\0"
+        "01044\0"
+        "01045\0";  // plus the literal's own NUL
     auto keys = SplitKeyList(list, sizeof list);
     EXPECT_EQ(keys, (std::vector<std::string>{"_____", "01044", "01045"}));
     // Only 12 bytes may be used: the third name would be cut, so it is dropped.
@@ -111,7 +116,8 @@ TEST(LanguageFileSyntax, SectionsKeysQuotesAndCase) {
         "_____ = Deutsch \r\n"
         "____@=\" von Hand \"\r\n"
         "[120]\n"
-        "_____=Benutzeroberfl\xE4" "che\n"
+        "_____=Benutzeroberfl\xE4"
+        "che\n"
         "01052=Men\xFC \\n zeigen\n"
         "not a key line\n"
         "01052=duplicate ignored\n"
@@ -145,16 +151,20 @@ TEST(LanguageFileSyntax, Utf16FileIsReadAsEightBitText) {
             utf16.push_back('\0');
         }
     };
-    append("[QUILLORY_LANGUAGE]\r\n_____=Fran\xE7" "ais");
+    append(
+        "[QUILLORY_LANGUAGE]\r\n_____=Fran\xE7"
+        "ais");
     utf16 += std::string("\x3A\x04", 2);  // a Cyrillic letter shows as '?'
     append("\r\n");
-    EXPECT_EQ(LanguageFile::Parse(utf16).DisplayName(), "Fran\xE7" "ais?");
+    EXPECT_EQ(LanguageFile::Parse(utf16).DisplayName(),
+              "Fran\xE7"
+              "ais?");
 }
 
 // --- dialog templates -------------------------------------------------------------------
 
 class TemplateBuilder {
-public:
+  public:
     void U16(unsigned v) {
         m_bytes.push_back(static_cast<std::uint8_t>(v));
         m_bytes.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -193,8 +203,8 @@ std::vector<std::uint8_t> SampleTemplate(bool extended) {
     }
     b.U16(3);
     b.U16(0), b.U16(0), b.U16(200), b.U16(80);
-    b.U16(0);                 // no menu
-    b.U16(0);                 // default class
+    b.U16(0);  // no menu
+    b.U16(0);  // default class
     b.Str("Enter password:");
     b.U16(8);
     if (extended) {
@@ -214,9 +224,12 @@ std::vector<std::uint8_t> SampleTemplate(bool extended) {
         text ? b.Str(text) : b.Ord(ord_text);
         b.U16(0);
     };
-    control(1, [&] { b.Ord(0x80); }, "OK", 0);
-    control(1044, [&] { b.Str("SysListView32"); }, "List2", 0);
-    control(1010, [&] { b.Ord(0x82); }, nullptr, 102);
+    control(
+        1, [&] { b.Ord(0x80); }, "OK", 0);
+    control(
+        1044, [&] { b.Str("SysListView32"); }, "List2", 0);
+    control(
+        1010, [&] { b.Ord(0x82); }, nullptr, 102);
     return b.m_bytes;
 }
 
@@ -258,8 +271,8 @@ TEST(DialogTemplates, ControlIdsFrom65535AreNotRestored) {
     EXPECT_FALSE(IsRestorableControl(c));
     c.id = 0xFFFE;
     EXPECT_TRUE(IsRestorableControl(c));
-    for (const char16_t* cls : {u"msctls_hotkey32", u"SYSTABCONTROL32", u"msctls_trackbar32",
-                                u"msctls_updown32"}) {
+    for (const char16_t* cls :
+         {u"msctls_hotkey32", u"SYSTABCONTROL32", u"msctls_trackbar32", u"msctls_updown32"}) {
         c.window_class = NameOrOrdinal{false, 0, cls};
         EXPECT_FALSE(IsRestorableControl(c));
     }

@@ -46,7 +46,8 @@ TEST(ShippedLanguageFiles, TranslationsHaveExactlyTheTemplatesKeys) {
         EXPECT_TRUE(other.IsLanguageFile()) << name;
         EXPECT_EQ(other.Sections(), english.Sections()) << name;
         for (const std::string& section : english.Sections()) {
-            EXPECT_EQ(KeySet(other, section), KeySet(english, section)) << name << " [" << section << "]";
+            EXPECT_EQ(KeySet(other, section), KeySet(english, section))
+                << name << " [" << section << "]";
         }
     }
 }

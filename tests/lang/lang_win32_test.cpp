@@ -135,7 +135,7 @@ std::map<std::string, std::map<std::string, std::string>> ResourceTexts() {
 }
 
 class LanguageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         InitCommonControls();
         LoadLibraryA("RICHED32.DLL");
@@ -193,7 +193,8 @@ protected:
         LRESULT count = SendMessageA(m_combo, CB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < count; ++i) {
             char text[300] = {};
-            SendMessageA(m_combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            SendMessageA(m_combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(text));
             entries.push_back(text);
         }
         return entries;
@@ -239,7 +240,8 @@ protected:
             item.mask = TCIF_TEXT;
             item.pszText = text;
             item.cchTextMax = sizeof text;
-            SendMessageA(tab, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+            SendMessageA(tab, TCM_GETITEMA, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(&item));
             tabs.push_back(text);
         }
         DestroyWindow(sheet);
@@ -266,7 +268,8 @@ TEST_F(LanguageTest, OnlyFilesWithADisplayNameAreLanguages) {
     SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
     CreateDirectoryA((m_folder + "\\LNG\\folder.lng").c_str(), nullptr);
     FillLanguageList(m_combo);
-    EXPECT_EQ(ListEntries(), (std::vector<std::string>{"  English (internal)", " Auto", "Deutsch"}));
+    EXPECT_EQ(ListEntries(),
+              (std::vector<std::string>{"  English (internal)", " Auto", "Deutsch"}));
 
     WriteLanguageSetting(m_key.c_str(), "noname.lng");
     EXPECT_FALSE(InitLanguage(m_key.c_str()));
@@ -286,7 +289,8 @@ TEST_F(LanguageTest, GermanFileTranslatesEveryDialogPageAndTitle) {
     ASSERT_TRUE(Choose("Deutsch"));
     char stored[300] = {};
     DWORD size = sizeof stored;
-    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored, &size);
+    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored,
+                 &size);
     EXPECT_EQ(std::string(stored), m_folder + "\\LNG\\german.lng");
 
     LanguageFile german = LanguageFile::Parse(ReadAll(ShippedFile("german.lng")));
@@ -305,7 +309,9 @@ TEST_F(LanguageTest, GermanFileTranslatesEveryDialogPageAndTitle) {
         DestroyWindow(w);
     }
     EXPECT_EQ(SheetTabs(), (std::vector<std::string>{"Tray-Programme", "Autostart-Programme",
-                                                      "Benutzeroberfl\xE4" "che", "Erweitert"}));
+                                                     "Benutzeroberfl\xE4"
+                                                     "che",
+                                                     "Erweitert"}));
     char text[256];
     LoadUiString(GetModuleHandleA(nullptr), IDS_SETTINGS_CAPTION, text, sizeof text);
     EXPECT_STREQ(text, "Quillory - Einstellungen");
@@ -322,7 +328,8 @@ TEST_F(LanguageTest, SwitchingBackToEnglishRestoresEveryText) {
     ASSERT_TRUE(Choose("  English (internal)"));
     char stored[300] = "unchanged";
     DWORD size = sizeof stored;
-    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored, &size);
+    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored,
+                 &size);
     EXPECT_STREQ(stored, "");
 
     // The same windows, translated again as they are when shown again, read English.
@@ -332,22 +339,25 @@ TEST_F(LanguageTest, SwitchingBackToEnglishRestoresEveryText) {
         TranslateDialog(open[i], id);
         std::string section = lang::DialogSection(id);
         for (const std::string& key : english.Keys(section)) {
-            std::string expected = lang::Unescape(*english.Get(section, key), lang::kMaxControlText);
+            std::string expected =
+                lang::Unescape(*english.Get(section, key), lang::kMaxControlText);
             if (key == lang::kNameKey) {
                 EXPECT_EQ(WindowText(open[i]), expected) << id;
             } else {
-                EXPECT_EQ(ItemText(open[i], static_cast<int>(*lang::LeadingControlId(key))), expected)
+                EXPECT_EQ(ItemText(open[i], static_cast<int>(*lang::LeadingControlId(key))),
+                          expected)
                     << id << " " << key;
             }
         }
         DestroyWindow(open[i]);
     }
     EXPECT_EQ(SheetTabs(), (std::vector<std::string>{"Tray Programs", "AutoStart Programs",
-                                                      "User Interface", "Advanced"}));
+                                                     "User Interface", "Advanced"}));
 }
 
 TEST_F(LanguageTest, MainWindowKeepsItsCaption) {
-    AddFile("x.lng", "[QUILLORY_LANGUAGE]\r\n_____=X\r\n[101]\r\n_____=Hauptfenster\r\n00203=Hilfe!\r\n");
+    AddFile("x.lng",
+            "[QUILLORY_LANGUAGE]\r\n_____=X\r\n[101]\r\n_____=Hauptfenster\r\n00203=Hilfe!\r\n");
     HWND main = OpenDialog(IDD_MAIN);
     SetWindowTextA(main, "Quillory");
     SetLanguageMainWindow(main);
@@ -366,9 +376,11 @@ TEST_F(LanguageTest, MainWindowKeepsItsCaption) {
 TEST_F(LanguageTest, ControlTextEscapesAndLimits) {
     AddFile("x.lng",
             "[QUILLORY_LANGUAGE]\r\n_____=X\r\n"
-            "[121]\r\n01001=first\\nsecond\r\n01002=a\\\\b\r\n00001=\"" + std::string(300, 'w') +
+            "[121]\r\n01001=first\\nsecond\r\n01002=a\\\\b\r\n00001=\"" +
+                std::string(300, 'w') +
                 "\"\r\n0x=ignored\r\nnotanumber=ignored\r\n"
-            "[STRING_TABLE]\r\n00013=line\\none\r\n00014=" + std::string(40, 'c') + "\r\n");
+                "[STRING_TABLE]\r\n00013=line\\none\r\n00014=" +
+                std::string(40, 'c') + "\r\n");
     ASSERT_TRUE(Choose("X"));
     HWND w = OpenDialog(IDD_ENTER_PASSWORD);
     EXPECT_EQ(ItemText(w, IDC_PW_NOTICE), "first\nsecond");
@@ -388,9 +400,11 @@ TEST_F(LanguageTest, ControlTextEscapesAndLimits) {
     DestroyWindow(w);
 
     char text[16];
-    EXPECT_EQ(LoadUiString(GetModuleHandleA(nullptr), IDS_OLD_PASSWORD_WRONG, text, sizeof text), 8);
+    EXPECT_EQ(LoadUiString(GetModuleHandleA(nullptr), IDS_OLD_PASSWORD_WRONG, text, sizeof text),
+              8);
     EXPECT_STREQ(text, "line\none");
-    EXPECT_EQ(LoadUiString(GetModuleHandleA(nullptr), IDS_BAD_PASSWORD_CAPTION, text, sizeof text), 15);
+    EXPECT_EQ(LoadUiString(GetModuleHandleA(nullptr), IDS_BAD_PASSWORD_CAPTION, text, sizeof text),
+              15);
     EXPECT_EQ(std::string(text), std::string(15, 'c'));
     LoadUiString(GetModuleHandleA(nullptr), IDS_SETTINGS_CAPTION, text, sizeof text);
     EXPECT_STREQ(text, "Quillory - Sett");  // not in the file: built-in, cut to the buffer
@@ -403,7 +417,8 @@ TEST_F(LanguageTest, ChoosingAutoStoresMinusOneAndShowsEnglish) {
     EXPECT_TRUE(Choose(" Auto"));
     char stored[300] = {};
     DWORD size = sizeof stored;
-    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored, &size);
+    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored,
+                 &size);
     EXPECT_STREQ(stored, "-1");
     TranslateDialog(w, IDD_ENTER_PASSWORD);
     EXPECT_EQ(WindowText(w), "Enter password:");
@@ -517,7 +532,8 @@ TEST_F(LanguageTest, HostileFileIsCutOrIgnored) {
     DestroyWindow(w);
 
     std::vector<char> text(4096, '\0');
-    EXPECT_EQ(LoadUiString(GetModuleHandleA(nullptr), IDS_OLD_PASSWORD_WRONG, text.data(), 2048), 2047);
+    EXPECT_EQ(LoadUiString(GetModuleHandleA(nullptr), IDS_OLD_PASSWORD_WRONG, text.data(), 2048),
+              2047);
     EXPECT_EQ(std::string(text.data()), std::string(2047, 'm'));
 }
 
@@ -557,7 +573,9 @@ TEST_F(LanguageTest, MessageBoxShowsTranslatedTextAndCaption) {
     CloseHandle(watcher);
     EXPECT_EQ(pressed, IDOK);
     EXPECT_EQ(seen.caption, "FALSCHES KENNWORT");
-    EXPECT_EQ(seen.text, "Die neuen Kennw\xF6rter stimmen nicht \xFC" "berein!");
+    EXPECT_EQ(seen.text,
+              "Die neuen Kennw\xF6rter stimmen nicht \xFC"
+              "berein!");
 }
 
 // Every shipped file covers every text of the resources and names nothing else; the

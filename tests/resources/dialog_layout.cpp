@@ -9,9 +9,9 @@
 
 namespace qly::test {
 
-const int kAllDialogs[] = {IDD_MAIN,       IDD_TRAY_PROGRAMS, IDD_CHANGE_PASSWORD,
-                           IDD_INSTALL_DIR, IDD_MODELESS_MESSAGE, IDD_ADVANCED,
-                           IDD_USER_INTERFACE, IDD_ENTER_PASSWORD, IDD_AUTOSTART};
+const int kAllDialogs[] = {IDD_MAIN,           IDD_TRAY_PROGRAMS,    IDD_CHANGE_PASSWORD,
+                           IDD_INSTALL_DIR,    IDD_MODELESS_MESSAGE, IDD_ADVANCED,
+                           IDD_USER_INTERFACE, IDD_ENTER_PASSWORD,   IDD_AUTOSTART};
 const int kAllDialogCount = sizeof kAllDialogs / sizeof kAllDialogs[0];
 
 namespace {
@@ -22,7 +22,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
         TranslateDialog(dialog, static_cast<int>(lparam));
         if (lparam == IDD_MODELESS_MESSAGE) {
-            SetDlgItemTextA(dialog, IDC_MSG_TEXT, "Please wait while Quillory applies the settings ...");
+            SetDlgItemTextA(dialog, IDC_MSG_TEXT,
+                            "Please wait while Quillory applies the settings ...");
         }
         return TRUE;
     }
@@ -52,12 +53,14 @@ std::string ClassOf(HWND w) {
 }
 
 bool IsGroupBox(const Child& c) {
-    return lstrcmpiA(c.window_class.c_str(), "Button") == 0 && (c.style & BS_TYPEMASK) == BS_GROUPBOX;
+    return lstrcmpiA(c.window_class.c_str(), "Button") == 0 &&
+           (c.style & BS_TYPEMASK) == BS_GROUPBOX;
 }
 
 SIZE TextSize(HWND control, const std::string& text, UINT format, int width) {
     HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
     RECT r = {0, 0, width, 0};
     DrawTextA(dc, text.c_str(), -1, &r, format | DT_CALCRECT);
     SelectObject(dc, old);

@@ -17,7 +17,7 @@ namespace qly::test {
 namespace {
 
 class DialogLayout : public ::testing::TestWithParam<const char*> {
-protected:
+  protected:
     void SetUp() override {
         InitCommonControls();
         LoadLibraryA("RICHED32.DLL");
@@ -41,7 +41,8 @@ TEST_P(DialogLayout, NothingOverlapsOrIsCutOff) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, DialogLayout,
+INSTANTIATE_TEST_SUITE_P(Languages,
+                         DialogLayout,
                          ::testing::Values("", "english.lng", "german.lng", "french.lng"),
                          [](const ::testing::TestParamInfo<const char*>& param_info) {
                              std::string name = param_info.param;
@@ -52,8 +53,8 @@ INSTANTIATE_TEST_SUITE_P(Languages, DialogLayout,
 TEST(ResourceArt, EveryIconAndCursorLoadsAtBothSizes) {
     HINSTANCE module = GetModuleHandleA(nullptr);
     for (int id : {IDI_ABOUT, IDI_PASSWORD_NONE, IDI_PASSWORD_SET, IDI_SETTINGS, IDI_HELP,
-                   IDI_MENU_DEFAULT, IDI_WINDOW_DEFAULT, IDI_EXIT, IDI_QUILLORY,
-                   IDI_REGISTRY_GROUP, IDI_FOLDER_GROUP, IDI_QUILLORY_WAITING}) {
+                   IDI_MENU_DEFAULT, IDI_WINDOW_DEFAULT, IDI_EXIT, IDI_QUILLORY, IDI_REGISTRY_GROUP,
+                   IDI_FOLDER_GROUP, IDI_QUILLORY_WAITING}) {
         for (int size : {16, 32}) {
             HICON icon = static_cast<HICON>(
                 LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
