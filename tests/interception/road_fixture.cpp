@@ -1,0 +1,120 @@
+// The road's test fixture; see road_fixture.h.
+#include "tests/interception/road_fixture.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/interception/special_tray_ops.h"
+#include "hooklib/hook_protocol.h"
+
+namespace qly_road {
+
+std::string TempFile(const std::string& stem) {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + stem + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+           std::to_string(GetTickCount());
+}
+
+ForeignOwners::ForeignOwners(const std::vector<std::string>& names) {
+    const std::string log = TempFile("owners") + ".log";
+    std::string script;
+    for (const std::string& n : names)
+        script += "window " + n + "; ";
+    script += "stay";
+    const std::wstring args = L"--log=" + std::wstring(log.begin(), log.end()) + L" -e " +
+                              qly_test::Quote(std::wstring(script.begin(), script.end()));
+    m_process = qly_test::ChildProcess(L"notifyclient.exe", args);
+    for (int i = 0; i < 250 && m_windows.size() < names.size(); ++i) {
+        Sleep(20);
+        m_windows.clear();
+        std::ifstream in(log);
+        std::string line;
+        while (std::getline(in, line)) {
+            char name[64] = {};
+            unsigned long long h = 0;
+            if (std::sscanf(line.c_str(), "window %63s hwnd=0x%llx", name, &h) == 2)
+                m_windows.emplace_back(name, reinterpret_cast<HWND>(static_cast<uintptr_t>(h)));
+        }
+    }
+}
+
+HWND ForeignOwners::Window(const std::string& name) const {
+    for (const auto& [n, h] : m_windows)
+        if (n == name)
+            return h;
+    return nullptr;
+}
+
+void Road::Start(const RoadSettings& settings, const std::wstring& tray_switches, bool purge_timer) {
+    WriteSettings(settings);
+    m_host = std::make_unique<RoadHost>(purge_timer);
+    ASSERT_TRUE(m_host->Ready()) << "receiver, main window or hook missing";
+    m_tray = std::make_unique<qly_test::TrayHost>(tray_switches);
+    ASSERT_TRUE(m_tray->Started());
+    ASSERT_TRUE(m_host->WaitForNotice(kHookNoticeAcquired, 1, 10000)) << "tray not taken over";
+    ASSERT_GE(FindSpecialWindows(), 2);
+    m_owners = std::make_unique<ForeignOwners>(std::vector<std::string>{"a", "b", "c"});
+    ASSERT_NE(A(), nullptr);
+    ASSERT_NE(B(), nullptr);
+}
+
+void Road::TearDown() {
+    UninstallHooks();
+    m_owners.reset();
+    m_tray.reset();
+    m_host.reset();
+}
+
+notify_wire::NotifyFields Road::Fields(uint32_t command, HWND owner, uint32_t uid) const {
+    notify_wire::NotifyFields f = qly_test::Fields(command, owner, uid);
+    f.callback_message = 0x8000 + uid;
+    return f;
+}
+
+qly_test::WireResult Road::Notify(uint32_t command,
+                                  HWND owner,
+                                  uint32_t uid,
+                                  const std::string& tip,
+                                  uint32_t flags,
+                                  uint32_t size) {
+    notify_wire::NotifyFields f = Fields(command, owner, uid);
+    f.flags = flags;
+    f.tip = notify_wire::Utf8ToUtf16(tip);
+    return NotifyFields(f, size);
+}
+
+qly_test::WireResult Road::NotifyFields(const notify_wire::NotifyFields& f, uint32_t size) {
+    HWND owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(f.hwnd));
+    return qly_test::SendNotify(Tray(), owner, notify_wire::BuildPayload(f, size));
+}
+
+std::vector<Icon> Road::Registered() const {
+    qly::InterceptionGuard lock(qly::InterceptionLock());
+    std::vector<Icon> out;
+    for (const TrayItem* item : qly::Registry().Items())
+        out.push_back({reinterpret_cast<HWND>(static_cast<uintptr_t>(item->hwnd)), item->uid});
+    return out;
+}
+
+bool Road::IsRegistered(HWND owner, uint32_t uid) const {
+    qly::InterceptionGuard lock(qly::InterceptionLock());
+    return find_qly(reinterpret_cast<uintptr_t>(owner), uid) != nullptr;
+}
+
+std::vector<Icon> Road::InTray() const {
+    std::vector<Icon> out;
+    for (const qly_test::TrayButton& b : m_tray->State().Toolbar(1))
+        out.push_back({b.OwnerWindow(), b.uid});
+    return out;
+}
+
+std::vector<uint32_t> Road::TrayOrder() const {
+    std::vector<uint32_t> out;
+    for (const qly_test::TrayButton& b : m_tray->State().Toolbar(1))
+        out.push_back(b.uid);
+    return out;
+}
+
+}  // namespace qly_road

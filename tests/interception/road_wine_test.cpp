@@ -1,0 +1,335 @@
+// The road of one notification, end to end under Wine: an owner's request reaches trayhost
+// through the hook, the receiver, the registry and the rules, and the program's replays go
+// back to trayhost. What the user would see is what trayhost shows; what the menu would
+// offer is what the registry holds.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "app/diag/log.h"
+#include "app/interception/copy_data_thread.h"
+#include "app/interception/special_tray_ops.h"
+#include "app/settings/rule_engine.h"
+#include "app/interception/tray_record.h"
+#include "app/settings/settings_store.h"
+#include "hooklib/forward_record.h"
+#include "hooklib/hook_protocol.h"
+#include "tests/interception/road_fixture.h"
+
+namespace qly_road {
+namespace {
+
+using notify_wire::kAdd;
+using notify_wire::kDelete;
+using notify_wire::kModify;
+
+constexpr char kClient[] = "notifyclient.exe";
+
+std::string RuleName(uint32_t id, const char* program = kClient) {
+    char name[160];
+    std::snprintf(name, sizeof name, "%08x%s", id, program);
+    return name;
+}
+
+bool Contains(const std::vector<Icon>& icons, HWND owner, uint32_t uid) {
+    for (const Icon& i : icons)
+        if (i.owner == owner && i.uid == uid)
+            return true;
+    return false;
+}
+
+TEST_F(Road, IconHiddenByItsRuleNeverReachesTheTrayButStaysRegisteredUntilDeleted) {
+    RoadSettings s;
+    s.rules[RuleName(5)] = 0x2;  // menu only
+    Start(s);
+    ASSERT_TRUE(Notify(kAdd, A(), 5).delivered);
+    ASSERT_TRUE(Notify(kAdd, A(), 6).delivered);
+    EXPECT_FALSE(Contains(InTray(), A(), 5));
+    EXPECT_TRUE(Contains(InTray(), A(), 6));
+    EXPECT_TRUE(IsRegistered(A(), 5)) << "the menu must still be able to offer it";
+    EXPECT_TRUE(IsRegistered(A(), 6));
+    // The swallowed request still succeeds for its owner.
+    EXPECT_EQ(Notify(kModify, A(), 5, "changed").result, 1);
+
+    EXPECT_EQ(Notify(kDelete, A(), 5).result, 1);
+    EXPECT_FALSE(IsRegistered(A(), 5));
+    EXPECT_TRUE(Contains(InTray(), A(), 6));
+    // The registry's change notices reach the main window.
+    EXPECT_TRUE(m_host->WaitForNotice(kHookRegistryChanged, 4, 5000));
+}
+
+TEST_F(Road, TwoIdsOfOneWindowAreTwoIconsAndADeadOwnerVanishesWithinAPurge) {
+    Start();
+    ASSERT_EQ(Notify(kAdd, A(), 1).result, 1);
+    ASSERT_EQ(Notify(kAdd, A(), 2).result, 1);
+    ASSERT_EQ(Notify(kAdd, B(), 1).result, 1);
+    EXPECT_EQ(Registered().size(), 3u);
+    EXPECT_EQ(InTray().size(), 3u);
+
+    // The owner ends without deleting its icons.
+    const HWND a = A();
+    m_owners->End();
+    const size_t purges = m_host->PurgeRuns();
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        Sleep(50);
+        gone = m_host->PurgeRuns() >= purges + 1 && Registered().empty() && InTray().empty();
+    }
+    EXPECT_TRUE(gone) << "registry " << Registered().size() << ", tray " << InTray().size();
+    EXPECT_LE(m_host->PurgeRuns(), purges + 2) << "it took more than one purge period";
+    EXPECT_FALSE(IsRegistered(a, 1));
+}
+
+TEST_F(Road, LateChangeAfterADeleteDoesNotBringTheIconBackUntilTwoSecondsPassed) {
+    Start();
+    ASSERT_EQ(Notify(kAdd, A(), 3).result, 1);
+    ASSERT_EQ(Notify(kDelete, A(), 3).result, 1);
+    Sleep(1000);
+    Notify(kModify, A(), 3, "late");
+    EXPECT_FALSE(IsRegistered(A(), 3));
+    Sleep(1100);
+    Notify(kModify, A(), 3, "wanted");
+    EXPECT_TRUE(IsRegistered(A(), 3));
+}
+
+TEST_F(Road, ChangeOfAnotherSizeLeavesTheIconAsItWasButIsAnsweredByItsVisibility) {
+    RoadSettings s;
+    s.rules[RuleName(8)] = 0x2;
+    Start(s);
+    ASSERT_TRUE(Notify(kAdd, A(), 7, "seven").delivered);
+    ASSERT_TRUE(Notify(kAdd, A(), 8, "eight").delivered);
+    Notify(kModify, A(), 7, "other size", notify_wire::kFlagTip, notify_wire::kSizeV1);
+    Notify(kModify, A(), 8, "other size", notify_wire::kFlagTip, notify_wire::kSizeV1);
+    {
+        qly::InterceptionGuard lock(qly::InterceptionLock());
+        const TrayItem* seven = find_qly(reinterpret_cast<uintptr_t>(A()), 7);
+        ASSERT_NE(seven, nullptr);
+        EXPECT_STREQ(qly::TipText(seven, qly::TextLayout::kWide, 127).data(), "seven");
+    }
+    // Visible: passed on, so the tray shows the change; hidden: still swallowed.
+    const qly_test::TrayState st = m_tray->State();
+    ASSERT_NE(st.Find(A(), 7), nullptr);
+    EXPECT_EQ(st.Find(A(), 7)->tip, "other size");
+    EXPECT_EQ(st.Find(A(), 8), nullptr);
+}
+
+TEST_F(Road, ReversedOrderPutsEachNewVisibleIconAtTheFront) {
+    RoadSettings s;
+    s.reverse_tray = 1;
+    Start(s);
+    for (uint32_t uid = 1; uid <= 3; ++uid)
+        ASSERT_EQ(Notify(kAdd, A(), uid).result, 1);
+    EXPECT_EQ(TrayOrder(), (std::vector<uint32_t>{3, 2, 1}));
+    Notify(kModify, A(), 1, "changed");
+    EXPECT_EQ(TrayOrder(), (std::vector<uint32_t>{3, 2, 1})) << "a change moves nothing";
+}
+
+TEST_F(Road, SortedOrderPlacesEachIconByItsPositionUsingTheDumpOfTheTray) {
+    RoadSettings s;
+    s.reverse_tray = 2;
+    s.dump_always = 1;
+    s.rules[RuleName(1)] = 0x103;
+    s.rules[RuleName(2)] = 0x303;
+    s.rules[RuleName(3)] = 0x203;
+    s.rules[RuleName(5)] = 0x203;
+    Start(s);
+    for (uint32_t uid = 1; uid <= 5; ++uid)
+        ASSERT_EQ(Notify(kAdd, A(), uid).result, 1) << uid;
+    EXPECT_EQ(TrayOrder(), (std::vector<uint32_t>{1, 3, 5, 2, 4}));
+}
+
+TEST_F(Road, IdsAboveTheProgramsRangeAndForeignMessagesChangeNothing) {
+    Start();
+    EXPECT_EQ(Notify(kAdd, A(), 0x80000001).result, 1);
+    EXPECT_TRUE(Contains(InTray(), A(), 0x80000001)) << "passed on";
+    EXPECT_FALSE(IsRegistered(A(), 0x80000001));
+
+    // A record that looks like a forward but comes from another window, or with another
+    // tag, is answered "pass" and ignored.
+    notify_wire::NotifyFields f = Fields(kAdd, A(), 9);
+    f.flags = notify_wire::kFlagTip;
+    const std::vector<uint8_t> payload = notify_wire::BuildPayload(f, notify_wire::kSizeFull);
+    std::vector<uint8_t> rec(payload.size() + kTrayItemForwardGrowth);
+    BuildForwardRecord(reinterpret_cast<uintptr_t>(A()), 1, payload.data(), payload.size(), rec.data(), rec.size());
+    qly_test::WireResult r = qly_test::SendCopyData(m_host->Receiver(), A(), ForwardTag, rec.data(),
+                                                    static_cast<DWORD>(rec.size()));
+    EXPECT_TRUE(r.delivered);
+    EXPECT_EQ(r.result, 1);
+    r = qly_test::SendCopyData(m_host->Receiver(), Tray(), 1, rec.data(), static_cast<DWORD>(rec.size()));
+    EXPECT_EQ(r.result, 1);
+    r = qly_test::SendCopyData(m_host->Receiver(), Tray(), ForwardTag, rec.data(), 100);
+    EXPECT_EQ(r.result, 1);
+    EXPECT_FALSE(IsRegistered(A(), 9));
+}
+
+TEST_F(Road, ReleaseAllGivesExactlyTheHiddenIconsBackAsTheOwnersSentThem) {
+    RoadSettings s;
+    s.rules[RuleName(5)] = 0x2;
+    Start(s);
+    notify_wire::NotifyFields f = Fields(kAdd, A(), 5);
+    f.flags = notify_wire::kFlagMessage | notify_wire::kFlagTip | notify_wire::kFlagState;
+    f.tip = u"hidden one";
+    f.callback_message = 0x8123;
+    f.state = notify_wire::kStateHidden;  // keep the owner's own state too
+    f.state_mask = 0;
+    ASSERT_TRUE(NotifyFields(f).delivered);
+    ASSERT_EQ(Notify(kAdd, A(), 6, "shown").result, 1);
+    ASSERT_FALSE(Contains(InTray(), A(), 5));
+
+    EXPECT_EQ(qly::ReleaseAllItems(), 2u);
+    EXPECT_TRUE(Registered().empty());
+    const qly_test::TrayState st = m_tray->State();
+    ASSERT_EQ(st.Toolbar(1).size(), 2u) << "the visible icon is not added twice";
+    const qly_test::TrayButton* back = st.Find(A(), 5);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->tip, "hidden one");
+    EXPECT_EQ(back->callback, 0x8123u);
+    EXPECT_EQ(back->flags, f.flags) << "the owner's own flags";
+    EXPECT_FALSE(back->hidden);
+}
+
+TEST_F(Road, ReplayAllGoesThroughInterceptionAgainAndRegistersTheSameIcons) {
+    RoadSettings s;
+    s.rules[RuleName(5)] = 0x2;
+    Start(s);
+    qly::SetOwnIcon(m_host->MainWindow(), "Quillory", 0, false);
+    ASSERT_TRUE(Notify(kAdd, A(), 5).delivered);
+    ASSERT_TRUE(Notify(kAdd, B(), 6, "six").delivered);
+    const std::vector<Icon> before = Registered();
+
+    // The shell restarted: the new tray is empty and the registry replays into it.
+    ASSERT_TRUE(m_tray->Recreate());
+    ASSERT_TRUE(m_host->WaitForNotice(kHookNoticeAcquired, 2, 10000));
+    ASSERT_GE(FindSpecialWindows(), 2);
+    EXPECT_EQ(qly::ReplayAllToTray(false), 3u);
+    EXPECT_EQ(Registered(), before) << "each replay came back through the hook as the same icon";
+    std::vector<Icon> tray = InTray();
+    EXPECT_TRUE(Contains(tray, B(), 6));
+    EXPECT_FALSE(Contains(tray, A(), 5)) << "the rule still hides it";
+    EXPECT_TRUE(Contains(tray, m_host->MainWindow(), 0)) << "our own icon first";
+}
+
+TEST_F(Road, ReplayAllWithAnEmptyRegistryAddsOnlyTheProgramsOwnIcon) {
+    Start();
+    qly::SetOwnIcon(m_host->MainWindow(), "Quillory", 0, false);
+    EXPECT_EQ(qly::ReplayAllToTray(false), 1u);
+    const std::vector<Icon> tray = InTray();
+    ASSERT_EQ(tray.size(), 1u);
+    EXPECT_EQ(tray[0].owner, m_host->MainWindow());
+    EXPECT_EQ(tray[0].uid, 0u);
+    const qly_test::TrayState st = m_tray->State();
+    EXPECT_EQ(st.Find(m_host->MainWindow(), 0)->callback, qly::kOwnCallbackMessage);
+    EXPECT_EQ(st.Find(m_host->MainWindow(), 0)->tip, "Quillory");
+}
+
+TEST_F(Road, ReplayToAWindowSendsEveryIconAsAForward) {
+    Start();
+    ASSERT_EQ(Notify(kAdd, A(), 1, "one").result, 1);
+    ASSERT_EQ(Notify(kModify, A(), 2, "two").result, 1);
+    ASSERT_EQ(Notify(kAdd, B(), 3, "three").result, 1);
+    qly_hook_test::HookReceiver listener;
+    PostMessageA(m_host->MainWindow(), WM_USER_QLY_HOOK_MSG, kHookReplayTo,
+                 reinterpret_cast<LPARAM>(listener.Window()));
+    ASSERT_TRUE(listener.WaitForForwards(3, 5000));
+    const std::vector<qly_hook_test::Received> got = listener.Forwards();
+    ASSERT_EQ(got.size(), 3u);
+    const uint32_t uids[] = {1, 2, 3};
+    for (size_t i = 0; i < got.size(); ++i) {
+        const qly_hook_test::Received& r = got[i];
+        EXPECT_EQ(r.kind, ForwardTag);
+        EXPECT_EQ(r.sender, static_cast<WPARAM>(g_shell_tray_hwnd));
+        EXPECT_EQ(r.U32(0), r.bytes.size()) << "total size";
+        EXPECT_EQ(r.U32(4), 0u) << "item flags";
+        EXPECT_EQ(r.U32(176), kNimAdd) << "every icon as an add";
+        EXPECT_EQ(r.U32(192), uids[i]);
+        EXPECT_EQ(r.U32(164), 1u) << "the shell's copy-data kind";
+        EXPECT_EQ(r.U64(156), reinterpret_cast<uintptr_t>(i < 2 ? A() : B())) << "the sender window";
+        EXPECT_EQ(r.bytes[8], 0) << "no executable name travels";
+    }
+}
+
+TEST_F(Road, ChangedRuleAddsOrRemovesTheIconInTheTrayOnce) {
+    Start();
+    ASSERT_EQ(Notify(kAdd, A(), 7).result, 1);
+    ASSERT_EQ(Notify(kAdd, B(), 7).result, 1);
+    ASSERT_EQ(InTray().size(), 2u);
+
+    EXPECT_EQ(qly::SetRule(reinterpret_cast<uintptr_t>(A()), 7, 0x2, nullptr), 1);
+    // Both windows belong to one program: the rule is for the program and the id.
+    EXPECT_TRUE(InTray().empty());
+    EXPECT_EQ(Registered().size(), 2u);
+    // A new request of the icon is now swallowed.
+    Notify(kModify, A(), 7, "still hidden");
+    EXPECT_TRUE(InTray().empty());
+
+    EXPECT_EQ(qly::SetRule(reinterpret_cast<uintptr_t>(A()), 7, 0x2, nullptr), 1);
+    EXPECT_TRUE(InTray().empty());
+    EXPECT_EQ(qly::SetRule(reinterpret_cast<uintptr_t>(A()), 7, 0x3, nullptr), 1);
+    EXPECT_EQ(InTray().size(), 2u);
+    EXPECT_EQ(m_tray->State().Find(A(), 7)->tip, "still hidden") << "the stored request, as changed";
+}
+
+TEST_F(Road, ChangedDefaultRemovesAndReAddsExactlyTheIconsThatFollowIt) {
+    RoadSettings s;
+    s.rules[RuleName(2)] = 0x3;    // always
+    s.rules[RuleName(3)] = 0x106;  // tray from the default
+    Start(s);
+    for (uint32_t uid = 1; uid <= 3; ++uid)
+        ASSERT_EQ(Notify(kAdd, A(), uid).result, 1);
+    qly::ApplyDefaultTrayChange(1);
+    g_settings.default_flags = 2;
+    EXPECT_EQ(TrayOrder(), (std::vector<uint32_t>{2}));
+    qly::ApplyDefaultTrayChange(0);
+    g_settings.default_flags = 3;
+    std::vector<uint32_t> order = TrayOrder();
+    std::sort(order.begin(), order.end());
+    EXPECT_EQ(order, (std::vector<uint32_t>{1, 2, 3}));
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TEST_F(Road, LogShowsEachRequestAndWithBitFourTheRecentDeletions) {
+    RoadSettings s;
+    s.rules[RuleName(4)] = 0x502;
+    Start(s);
+    const std::string folder = TempFile("roadlog") + "\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(OpenLog(folder, 2));
+    Notify(kAdd, A(), 4, "four");
+    Notify(kDelete, A(), 4);
+    Notify(kModify, A(), 4, "late");
+    qly::SetOwnIcon(m_host->MainWindow(), "Quillory", 0, false);
+    qly::TrayAdd(m_host->MainWindow(), 0, "Quillory", 0, NIM_ADD, qly::kOwnCallbackMessage, 0, false);
+    CloseLog();
+    std::string text = ReadAll(folder + "QUILLORY.LOG");
+    char line[128];
+    std::snprintf(line, sizeof line, "       0         2         3         5: 00000004 : 00000005 : %08x : 00000000 : %s - ",
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(A())), kClient);
+    EXPECT_NE(text.find(line), std::string::npos) << text;
+    EXPECT_NE(text.find("NIM_MODIFY on inexistent stuff\n"), std::string::npos);
+    EXPECT_EQ(text.find("InsertRecentDel\n"), std::string::npos) << "needs FlagLog 6";
+    // Wine's Shell_NotifyIcon does not speak the shell's format, so our own icon is never
+    // forwarded here and TrayAdd reports it missing.
+    EXPECT_NE(text.find("TrayAdd returned 1 and find_qly returned 00000000\n"), std::string::npos) << text;
+
+    ASSERT_TRUE(OpenLog(folder, 6));
+    Notify(kAdd, A(), 4, "four");
+    Notify(kDelete, A(), 4);
+    Notify(kModify, A(), 4, "late");
+    CloseLog();
+    text = ReadAll(folder + "QUILLORY.LOG");
+    EXPECT_NE(text.find("InsertRecentDel\n"), std::string::npos);
+    EXPECT_NE(text.find("IsRecentDel\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qly_road
