@@ -17,8 +17,11 @@
 //   cannot throw: memcpy, or a small function of the same file), the runtime calls
 //   std::terminate; the guard's terminate handler then jumps straight back to the guard,
 //   abandoning the frames left.
-// Faults that cannot be continued, and a stack overflow, take that jump at once.
+// Faults that cannot be continued take that jump at once. A stack overflow does too, and
+// is reported only back at the guard, where there is stack to spare.
 #include "app/diag/thread_guard.h"
+
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +38,8 @@ namespace {
 struct GuardFrame {
     void* resume[5];  // __builtin_setjmp buffer
     GuardFrame* previous = nullptr;
-    bool translating = false;  // between the filter and the throw of a fault's WinErrorSEH
+    bool translating = false;     // between the filter and the throw of a fault's WinErrorSEH
+    bool report_pending = false;  // the fault is to be reported from the guard's own stack
     uint32_t code = 0;
     EXCEPTION_RECORD record = {};
     CONTEXT context = {};
@@ -66,6 +70,8 @@ constexpr DWORD kCxxThrow = 0x20474343u;
 bool IsCxxRuntimeException(DWORD code) {
     return (code & 0x20FFFFFFu) == kCxxThrow;
 }
+
+constexpr ULONG kOverflowReserve = 32 * 1024;
 
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
 std::terminate_handler g_previous_terminate = nullptr;
@@ -199,15 +205,18 @@ LONG WINAPI DiagUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers) {
     }
 
     frame->code = record->ExceptionCode;
-    ReportSeh(frame->code, pointers);
     frame->record = *record;
     frame->record.ExceptionRecord = nullptr;
     std::memcpy(&frame->context, pointers->ContextRecord, sizeof frame->context);
+    if (record->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
+        // The few pages left are no place for a dialog: report from the guard.
+        frame->report_pending = true;
+        __builtin_longjmp(frame->resume, 1);
+    }
+    ReportSeh(frame->code, pointers);
     frame->translating = true;
-
-    const bool continuable = (record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) == 0 &&
-                             record->ExceptionCode != EXCEPTION_STACK_OVERFLOW;
-    if (continuable && RedirectToThrow(pointers->ContextRecord)) {
+    if ((record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) == 0 &&
+        RedirectToThrow(pointers->ContextRecord)) {
         return EXCEPTION_CONTINUE_EXECUTION;
     }
     __builtin_longjmp(frame->resume, 1);
@@ -219,6 +228,10 @@ void InstallDiagExceptionFilter() {
 
 GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* context) noexcept {
     InstallDiagExceptionFilter();
+    // Leaves the filter room to run after a stack overflow (the system keeps this much
+    // back from the thread's own use).
+    ULONG reserve = kOverflowReserve;
+    SetThreadStackGuarantee(&reserve);
     if (thread_name == nullptr) {
         thread_name = "thread";
     }
@@ -236,6 +249,10 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
             // while reporting it belongs to the guard outside.
             SetActiveFrame(frame.previous);
             EXCEPTION_POINTERS pointers = {&frame.record, &frame.context};
+            if (frame.report_pending) {
+                _resetstkoflw();  // arm the stack's guard page again
+                ReportSeh(frame.code, &pointers);
+            }
             WinErrorSEH error(frame.code, &pointers);
             ShowReport(thread_name, error);
             result = GuardResult::kWinError;

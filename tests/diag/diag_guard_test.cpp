@@ -237,6 +237,26 @@ TEST(DiagThreadGuard, FaultBehindANoexceptFunctionStillReachesTheGuard) {
     EXPECT_EQ(shown[2].text, "catch(...) in CopyDataThread");
 }
 
+TEST(DiagThreadGuard, FaultThatCannotBeContinuedStillReachesTheGuard) {
+    MessageBoxRecorder boxes({IDNO});
+    DebugOutputListener debugger;
+    std::thread copy_data([] {
+        EXPECT_EQ(
+            RunGuarded(kCopyDataThreadName,
+                       [] { RaiseException(0xE0DA0001u, EXCEPTION_NONCONTINUABLE, 0, nullptr); }),
+            GuardResult::kWinError);
+    });
+    copy_data.join();
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, kOfferText);
+    EXPECT_EQ(shown[1].caption, "WinErrorBase derived ERROR in CopyDataThread!");
+    EXPECT_EQ(shown[1].text.substr(0, 31), "SEH with seh_error = e0da0001\nE");
+    const auto lines = debugger.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].substr(0, 30), "\nSEH with error   = e0da0001\nE");
+}
+
 TEST(DiagThreadGuard, FaultsThatTheSystemHandlesItselfAreNotReported) {
     MessageBoxRecorder boxes;
     bool bad = false;
