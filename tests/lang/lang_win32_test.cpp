@@ -431,6 +431,14 @@ TEST_F(LanguageTest, ChoosingAutoStoresMinusOneAndShowsEnglish) {
     EXPECT_TRUE(LanguageIsAuto());
     FillLanguageList(m_combo);
     EXPECT_EQ(Selected(), " Auto");
+
+    // From Auto to English no text changes, so the dialog need not reopen; the choice is
+    // still remembered for the next start.
+    EXPECT_FALSE(Choose("  English (internal)"));
+    size = sizeof stored;
+    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored, &size);
+    EXPECT_STREQ(stored, "");
+    EXPECT_FALSE(LanguageIsAuto());
 }
 
 TEST_F(LanguageTest, CreditLineComesFromTheActiveFile) {
