@@ -72,6 +72,9 @@ LRESULT CALLBACK HookReceiver::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (self == nullptr)
         return DefWindowProcW(hwnd, msg, wp, lp);
     if (msg == WM_COPYDATA) {
+        self->m_forward_count.fetch_add(1, std::memory_order_relaxed);
+        if (!self->m_recording.load(std::memory_order_relaxed))
+            return static_cast<LRESULT>(self->m_fallback);
         const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
         Received r;
         r.sender = wp;
@@ -120,6 +123,14 @@ void HookReceiver::Script(std::deque<uint64_t> replies, uint64_t fallback) {
 void HookReceiver::SetDelay(DWORD ms) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_delay_ms = ms;
+}
+
+void HookReceiver::SetRecording(bool on) {
+    m_recording.store(on);
+}
+
+size_t HookReceiver::ForwardCount() const {
+    return m_forward_count.load();
 }
 
 std::vector<Received> HookReceiver::Forwards() const {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -40,6 +41,10 @@ public:
     void Script(std::deque<uint64_t> replies, uint64_t fallback = 1);
     // Holds every reply back for `ms` (a main program that is slow to answer).
     void SetDelay(DWORD ms);
+    // Off: forwards are only counted, not copied, and answered with the fallback at once
+    // (the benchmark's receiver, which must cost no more than a bare answer).
+    void SetRecording(bool on);
+    size_t ForwardCount() const;
 
     std::vector<Received> Forwards() const;
     std::vector<WPARAM> Notices() const;
@@ -60,6 +65,8 @@ private:
     std::deque<uint64_t> m_replies;
     uint64_t m_fallback = 1;
     DWORD m_delay_ms = 0;
+    std::atomic<bool> m_recording{true};
+    std::atomic<size_t> m_forward_count{0};
     std::vector<Received> m_forwards;
     std::vector<WPARAM> m_notices;
     std::thread m_thread;
