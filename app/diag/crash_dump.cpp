@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/diag/dump_file_name.h"
@@ -33,7 +34,7 @@ HMODULE LoadDbghelp() {
     char path[MAX_PATH + 16] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (length > 0 && length < MAX_PATH) {
-        char* cut = strrchr(path, '\\');
+        char* cut = std::strrchr(path, '\\');
         if (cut != nullptr) {
             std::snprintf(cut + 1, sizeof path - static_cast<size_t>(cut + 1 - path), "%s",
                           kDbghelpName);

@@ -77,7 +77,9 @@ void RunMessage(ModelessRecord& record) {
         return;
     }
     SetWindowTextA(window, record.title);
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, record.flags);
+    // The message has no place or size of its own to set (it centred itself), so the
+    // caller's flags can only change its activation, never shrink it to nothing.
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, record.flags | SWP_NOSIZE | SWP_NOMOVE);
     const bool activate = (record.flags & SWP_NOACTIVATE) == 0;
     ShowWindow(window, activate ? SW_SHOW : SW_SHOWNOACTIVATE);
     if (activate) {

@@ -12,9 +12,10 @@ inline constexpr UINT kModelessDefaultFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOAC
 inline constexpr DWORD kModelessWaitMs = 5000;
 
 // Shows text (up to 255 characters) in dialog 118 of instance, topmost, with the title
-// given or, for nullptr, a title unique to this message ("Modeless Message %08x"). It takes
-// the foreground unless flags hold SWP_NOACTIVATE. Returns the window, or 0 when it could
-// not be created or did not appear within kModelessWaitMs (it is then never shown).
+// given or, for nullptr, a title unique to this message ("Modeless Message %08x"). flags are
+// the SetWindowPos flags of making it topmost: it takes the foreground unless they hold
+// SWP_NOACTIVATE, and it keeps its centred place and size whatever they say. Returns the window, or
+// 0 when it could not be created or did not appear within kModelessWaitMs (it is then never shown).
 HWND ShowModelessMessage(HINSTANCE instance,
                          const char* text,
                          const char* title = nullptr,

@@ -201,7 +201,11 @@ LONG WINAPI DiagUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers) {
     GuardFrame* frame = ActiveFrame();
     if (frame == nullptr || frame->translating) {
         // Not guarded, or a fault while reporting the previous one.
-        return CrashHandlerInstalled() ? OfferCrashDump(pointers) : EXCEPTION_CONTINUE_SEARCH;
+        if (CrashHandlerInstalled()) {
+            return OfferCrashDump(pointers);
+        }
+        return g_previous_filter != nullptr ? g_previous_filter(pointers)
+                                            : EXCEPTION_CONTINUE_SEARCH;
     }
 
     frame->code = record->ExceptionCode;

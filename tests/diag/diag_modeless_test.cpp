@@ -60,8 +60,8 @@ TEST(DiagModelessMessage, ShowsTheTextTopmostAndCentredUntilClosed) {
 TEST(DiagModelessMessage, UntitledMessagesGetTitlesOfTheirOwnAndLongTextIsCut) {
     const std::string long_text(400, 'w');
     HWND first = ShowModelessMessage(GetModuleHandleA(nullptr), long_text.c_str());
-    HWND second =
-        ShowModelessMessage(GetModuleHandleA(nullptr), "second", nullptr, SWP_NOSIZE | SWP_NOMOVE);
+    // Flags without SWP_NOSIZE | SWP_NOMOVE must not shrink the message to nothing.
+    HWND second = ShowModelessMessage(GetModuleHandleA(nullptr), "second", nullptr, 0);
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     const std::regex untitled("Modeless Message [0-9a-f]{8}");
@@ -70,6 +70,12 @@ TEST(DiagModelessMessage, UntitledMessagesGetTitlesOfTheirOwnAndLongTextIsCut) {
     EXPECT_NE(WindowText(first), WindowText(second));
     EXPECT_EQ(FindWindowA(nullptr, WindowText(second).c_str()), second);
     EXPECT_EQ(WindowText(GetDlgItem(first, kModelessTextId)), std::string(255, 'w'));
+    RECT first_rect;
+    RECT second_rect;
+    GetWindowRect(first, &first_rect);
+    GetWindowRect(second, &second_rect);
+    EXPECT_GT(first_rect.right - first_rect.left, 0);
+    EXPECT_TRUE(EqualRect(&first_rect, &second_rect));
     CloseAndExpectGone(first);
     CloseAndExpectGone(second);
 }
