@@ -52,11 +52,13 @@ HWND MainWindow() {
 }
 
 int AddRegistryListener(RegistryListener listener) {
+    InterceptionGuard lock(InterceptionLock());
     g_listeners.emplace(g_next_listener, std::move(listener));
     return g_next_listener++;
 }
 
 void RemoveRegistryListener(int id) {
+    InterceptionGuard lock(InterceptionLock());
     g_listeners.erase(id);
 }
 

@@ -29,7 +29,7 @@ RecentDeletions& RecentDels();
 void SetMainWindow(HWND window);
 HWND MainWindow();
 
-// Registry listeners (main thread only). The argument is the stored item a request
+// Registry listeners, called on the main thread. The argument is the stored item a request
 // changed, or null; it is only handed on while the item is still registered.
 using RegistryListener = std::function<void(const TrayItem*)>;
 int AddRegistryListener(RegistryListener listener);

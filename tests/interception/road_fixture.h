@@ -21,16 +21,21 @@
 
 namespace qly_road {
 
-// Owner windows made by a notifyclient.exe that stays until ended.
+// Owner windows made by a notifyclient.exe that stays until ended, after running `script`
+// (notifyclient's statements, one per line) once its windows exist.
 class ForeignOwners {
 public:
-    explicit ForeignOwners(const std::vector<std::string>& names);
+    explicit ForeignOwners(const std::vector<std::string>& names, const std::string& script = std::string());
     HWND Window(const std::string& name) const;
+    // Waits until the script wrote "log TEXT".
+    bool WaitForNote(const std::string& text, DWORD timeout_ms) const;
+    std::string Log() const;
     void End() { m_process.End(0); }
     DWORD ProcessId() const { return m_process.Id(); }
 
 private:
     qly_test::ChildProcess m_process;
+    std::string m_log;
     std::vector<std::pair<std::string, HWND>> m_windows;
 };
 
