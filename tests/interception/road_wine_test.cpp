@@ -290,6 +290,44 @@ TEST_F(Road, ChangedDefaultRemovesAndReAddsExactlyTheIconsThatFollowIt) {
     EXPECT_EQ(order, (std::vector<uint32_t>{1, 2, 3}));
 }
 
+TEST_F(Road, MergedIconKeepsItsPlaceAndWhatTheSmallerRequestLacks) {
+    Start();
+    for (uint32_t uid = 1; uid <= 3; ++uid)
+        ASSERT_EQ(Notify(kAdd, A(), uid, "tip " + std::to_string(uid)).result, 1);
+    {
+        // As an icon adopted from the tray's buttons is marked.
+        qly::InterceptionGuard lock(qly::InterceptionLock());
+        find_qly(reinterpret_cast<uintptr_t>(A()), 2)->item_flags |= kTrayItemMerged;
+    }
+    notify_wire::NotifyFields f = Fields(kModify, A(), 2);
+    f.flags = notify_wire::kFlagState;
+    f.callback_message = 0;
+    ASSERT_TRUE(NotifyFields(f, notify_wire::kSizeV1).delivered);
+    const std::vector<Icon> order = Registered();
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_EQ(order[1].uid, 2u) << "the merged icon stands where the old one stood";
+    qly::InterceptionGuard lock(qly::InterceptionLock());
+    const TrayItem* merged = find_qly(reinterpret_cast<uintptr_t>(A()), 2);
+    EXPECT_EQ(merged->total_size, notify_wire::PayloadSize(notify_wire::kSizeV1) + kTrayItemForwardGrowth);
+    EXPECT_EQ(merged->callback_message, 0x8002u);
+    EXPECT_STREQ(qly::TipText(merged, qly::TextLayout::kWide, 127).data(), "tip 2");
+}
+
+TEST_F(Road, OwnIconAddedBeforeAnyTrayExistsArrivesOnceTheTrayIsCreated) {
+    WriteSettings(RoadSettings());
+    m_host = std::make_unique<RoadHost>(false);
+    ASSERT_TRUE(m_host->Ready());
+    m_tray = std::make_unique<qly_test::TrayHost>(L"--no-tray");
+    ASSERT_TRUE(m_tray->Started());
+    EXPECT_FALSE(qly::TrayAdd(m_host->MainWindow(), 0, "Quillory", 0, NIM_ADD, qly::kOwnCallbackMessage, 0,
+                              false));
+    Sleep(500);
+    ASSERT_TRUE(m_tray->Create());
+    EXPECT_TRUE(m_tray->WaitForState(
+        [&](const qly_test::TrayState& st) { return st.Find(m_host->MainWindow(), 0) != nullptr; }, 5000))
+        << "the retry did not add the icon";
+}
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
