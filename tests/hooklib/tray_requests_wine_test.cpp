@@ -104,6 +104,30 @@ TEST_F(TrayRequests, DumpBeforeEachForwardShowsTheTrayAsTheRequestFindsIt) {
         EXPECT_EQ(uint64_t{g_qly_data_peek[i].icon}, 0u);
 }
 
+TEST_F(TrayRequests, DumpReadsTheSecondToolbarAfterTheFirst) {
+    Intercept(L"--layout=pager2");
+    AddIcons(1, 3);
+    const uint64_t icons = g_hwnd_tray_toolbar;
+    const uint64_t system_area = g_hwnd_tray_toolbar2;
+    ASSERT_NE(system_area, 0u);
+    // The stand-in shell keeps no buttons in its "System Control Area": the dump of both
+    // toolbars is the dump of the icon toolbar.
+    EXPECT_EQ(HookRequest(kHookDump), 0);
+    EXPECT_EQ(g_qly_data_count, 3u);
+    // Named the other way round, the icons are found in the second toolbar.
+    g_hwnd_tray_toolbar = system_area;
+    g_hwnd_tray_toolbar2 = icons;
+    EXPECT_EQ(HookRequest(kHookDump), 0);
+    ASSERT_EQ(g_qly_data_count, 3u);
+    EXPECT_EQ(g_qly_data_peek[2].uid, 3u);
+    EXPECT_EQ(std::string(g_qly_data_peek[0].tip), "icon 1");
+    // One toolbar named twice is read once.
+    g_hwnd_tray_toolbar = icons;
+    EXPECT_EQ(HookRequest(kHookDump), 0);
+    EXPECT_EQ(g_qly_data_count, 3u);
+    EXPECT_EQ(HookRequest(kHookFreeDumpIcons), 0);
+}
+
 TEST_F(TrayRequests, TrayWithMoreButtonsThanTheTableIsDumpedUpToItsEnd) {
     Intercept();
     AddIcons(1, 70);
