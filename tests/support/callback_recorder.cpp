@@ -43,8 +43,9 @@ void CallbackRecorder::Loop() {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.hwnd == nullptr && msg.message == kMakeOwner) {
             auto* req = reinterpret_cast<MakeRequest*>(msg.lParam);
-            req->result = CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"qly test owner", WS_POPUP, 0, 0,
-                                          10, 10, nullptr, nullptr, wc.hInstance, this);
+            req->result =
+                CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"qly test owner", WS_POPUP, 0, 0,
+                                10, 10, nullptr, nullptr, wc.hInstance, this);
             if (req->result)
                 owners.push_back(req->result);
             SetEvent(req->done);

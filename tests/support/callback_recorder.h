@@ -20,7 +20,7 @@ struct RecordedMessage {
 };
 
 class CallbackRecorder {
-public:
+  public:
     CallbackRecorder();
     ~CallbackRecorder();
     CallbackRecorder(const CallbackRecorder&) = delete;
@@ -38,7 +38,7 @@ public:
     bool WaitForCount(HWND hwnd, UINT message, size_t count, DWORD timeout_ms = 5000) const;
     void Clear();
 
-private:
+  private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void Loop();
 

@@ -54,7 +54,9 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& args
     }
 }
 
-ChildProcess::~ChildProcess() { End(); }
+ChildProcess::~ChildProcess() {
+    End();
+}
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
     : m_process(std::exchange(other.m_process, nullptr)), m_id(std::exchange(other.m_id, 0)) {}

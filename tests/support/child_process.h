@@ -13,7 +13,7 @@ namespace qly_test {
 std::wstring BinDir();
 
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     // Starts BinDir() + program with the command-line arguments `args` (already quoted).
     ChildProcess(const std::wstring& program, const std::wstring& args);
@@ -34,7 +34,7 @@ public:
     // Waits up to `grace_ms`, then TerminateProcess; closes the handle.
     void End(DWORD grace_ms = 500);
 
-private:
+  private:
     HANDLE m_process = nullptr;
     DWORD m_id = 0;
 };

@@ -55,14 +55,17 @@ bool Number(const std::string& line, const char* key, unsigned long long* v) {
     return end && *end == '\0';
 }
 
-HWND AsHwnd(unsigned long long v) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(v)); }
+HWND AsHwnd(unsigned long long v) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(v));
+}
 
 }  // namespace
 
 std::wstring TrayButton::TipW() const {
     if (tip.empty())
         return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, tip.data(), static_cast<int>(tip.size()), nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, tip.data(), static_cast<int>(tip.size()), nullptr, 0);
     std::wstring w(n > 0 ? n : 0, L'\0');
     if (n > 0)
         MultiByteToWideChar(CP_UTF8, 0, tip.data(), static_cast<int>(tip.size()), &w[0], n);
@@ -187,7 +190,9 @@ TrayHost::~TrayHost() {
     m_process.End(0);
 }
 
-HWND TrayHost::Tray() const { return FindWindowOfProcess(L"Shell_TrayWnd", m_process.Id()); }
+HWND TrayHost::Tray() const {
+    return FindWindowOfProcess(L"Shell_TrayWnd", m_process.Id());
+}
 
 LRESULT TrayHost::Command(const std::string& text) const {
     if (!m_control)
@@ -197,8 +202,8 @@ LRESULT TrayHost::Command(const std::string& text) const {
     cds.cbData = static_cast<DWORD>(text.size());
     cds.lpData = const_cast<char*>(text.data());
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(m_control, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_ABORTIFHUNG,
-                             10000, &result))
+    if (!SendMessageTimeoutA(m_control, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
+                             SMTO_ABORTIFHUNG, 10000, &result))
         return 0;
     return static_cast<LRESULT>(result);
 }
@@ -209,8 +214,8 @@ TrayState TrayHost::State() const {
     char dir[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, dir);
     char path[MAX_PATH + 64];
-    std::snprintf(path, sizeof(path), "%sqly_trayhost_state_%lu_%lu_%ld.txt", dir, GetCurrentProcessId(),
-                  m_process.Id(), InterlockedIncrement(&counter));
+    std::snprintf(path, sizeof(path), "%sqly_trayhost_state_%lu_%lu_%ld.txt", dir,
+                  GetCurrentProcessId(), m_process.Id(), InterlockedIncrement(&counter));
     if (Command(std::string("state ") + path) != 1)
         return state;
     std::string text;

@@ -49,7 +49,7 @@ struct TrayState {
 bool ParseTrayState(const std::string& text, TrayState* out);
 
 class TrayHost {
-public:
+  public:
     // `switches` as on trayhost's command line, e.g. L"--xp --layout=flat".
     explicit TrayHost(const std::wstring& switches = L"", DWORD start_timeout_ms = 15000);
     ~TrayHost();
@@ -80,7 +80,7 @@ public:
     // Asks trayhost to quit and waits for its end; true when it ended with code 0.
     bool Quit();
 
-private:
+  private:
     ChildProcess m_process;
     HWND m_control = nullptr;
     bool m_started = false;

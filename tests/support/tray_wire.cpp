@@ -3,9 +3,16 @@
 
 namespace qly_test {
 
-HWND FindTrayWindow() { return FindWindowW(L"Shell_TrayWnd", nullptr); }
+HWND FindTrayWindow() {
+    return FindWindowW(L"Shell_TrayWnd", nullptr);
+}
 
-WireResult SendCopyData(HWND target, HWND sender, ULONG_PTR kind, const void* data, DWORD size, DWORD timeout_ms) {
+WireResult SendCopyData(HWND target,
+                        HWND sender,
+                        ULONG_PTR kind,
+                        const void* data,
+                        DWORD size,
+                        DWORD timeout_ms) {
     COPYDATASTRUCT cds = {};
     cds.dwData = kind;
     cds.cbData = size;
@@ -19,7 +26,10 @@ WireResult SendCopyData(HWND target, HWND sender, ULONG_PTR kind, const void* da
     return r;
 }
 
-WireResult SendNotify(HWND target, HWND owner, const std::vector<uint8_t>& payload, DWORD timeout_ms) {
+WireResult SendNotify(HWND target,
+                      HWND owner,
+                      const std::vector<uint8_t>& payload,
+                      DWORD timeout_ms) {
     return SendCopyData(target, owner, notify_wire::kCopyDataKind, payload.data(),
                         static_cast<DWORD>(payload.size()), timeout_ms);
 }

@@ -29,12 +29,17 @@ WireResult SendCopyData(HWND target,
                         DWORD timeout_ms = 10000);
 
 // A shell-format request (dwData 1) for the owner window `owner`.
-WireResult SendNotify(HWND target, HWND owner, const std::vector<uint8_t>& payload, DWORD timeout_ms = 10000);
+WireResult SendNotify(HWND target,
+                      HWND owner,
+                      const std::vector<uint8_t>& payload,
+                      DWORD timeout_ms = 10000);
 
 // Fields for a request about (owner, uid); the caller adds flags, tip, etc.
 notify_wire::NotifyFields Fields(uint32_t command, HWND owner, uint32_t uid);
 
 // The 32 bits of a window handle that cross the wire.
-inline uint32_t Wire32(HWND h) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h)); }
+inline uint32_t Wire32(HWND h) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
+}
 
 }  // namespace qly_test

@@ -32,11 +32,13 @@ struct RemoteRecord {
 static_assert(sizeof(RemoteRecord) == 24, "the record a reader of the toolbar expects");
 
 class RemoteToolbar {
-public:
+  public:
     RemoteToolbar(DWORD pid, HWND toolbar) : m_toolbar(toolbar) {
-        m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        m_process =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         if (m_process)
-            m_buffer = VirtualAllocEx(m_process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            m_buffer =
+                VirtualAllocEx(m_process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
     ~RemoteToolbar() {
         if (m_buffer)
@@ -57,19 +59,20 @@ public:
     std::wstring Text(INT_PTR at) const {
         std::wstring s;
         wchar_t c = 0;
-        for (size_t i = 0; i < 512 && Read(reinterpret_cast<const wchar_t*>(at) + i, &c, sizeof(c)) && c; ++i)
+        for (size_t i = 0;
+             i < 512 && Read(reinterpret_cast<const wchar_t*>(at) + i, &c, sizeof(c)) && c; ++i)
             s.push_back(c);
         return s;
     }
 
-private:
+  private:
     HWND m_toolbar;
     HANDLE m_process = nullptr;
     void* m_buffer = nullptr;
 };
 
 class TrayhostButtons : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_host.Started());
         m_tray = m_host.Tray();
@@ -79,7 +82,8 @@ protected:
     }
     LRESULT Add(uint32_t uid, const std::u16string& tip, uint32_t callback, bool hidden = false) {
         nw::NotifyFields f = Fields(nw::kAdd, m_owner, uid);
-        f.flags = nw::kFlagTip | nw::kFlagMessage | (hidden ? static_cast<uint32_t>(nw::kFlagState) : 0u);
+        f.flags =
+            nw::kFlagTip | nw::kFlagMessage | (hidden ? static_cast<uint32_t>(nw::kFlagState) : 0u);
         f.tip = tip;
         f.callback_message = callback;
         f.state = f.state_mask = hidden ? nw::kStateHidden : 0;
@@ -162,7 +166,9 @@ TEST_F(TrayhostButtons, AMovedButtonIsListedClickedAndDeletedWhereItNowIs) {
     ASSERT_TRUE(m_recorder.WaitForCount(m_owner, 0x8001, 1));
     EXPECT_EQ(m_recorder.MessagesOf(m_owner, 0x8001)[0].wparam, 1u);
 
-    ASSERT_EQ(SendNotify(m_tray, m_owner, nw::BuildPayload(Fields(nw::kDelete, m_owner, 1), nw::kSizeFull)).result,
+    ASSERT_EQ(SendNotify(m_tray, m_owner,
+                         nw::BuildPayload(Fields(nw::kDelete, m_owner, 1), nw::kSizeFull))
+                  .result,
               TRUE);
     s = m_host.State();
     ASSERT_EQ(s.buttons.size(), 2u);
@@ -174,13 +180,15 @@ TEST_F(TrayhostButtons, AMovedButtonIsListedClickedAndDeletedWhereItNowIs) {
 TEST(TrayhostClient, AProgramThatReaddsItsIconsHasThemBackAfterARestart) {
     TrayHost host;
     ASSERT_TRUE(host.Started());
-    ChildProcess client(L"notifyclient.exe",
-                        L"-e \"readd on; add w 1 tip=one msg=0x8001; use api; add w 2 tip=two; use wire; stay\"");
+    ChildProcess client(
+        L"notifyclient.exe",
+        L"-e \"readd on; add w 1 tip=one msg=0x8001; use api; add w 2 tip=two; use wire; stay\"");
     ASSERT_TRUE(client.Started());
     ASSERT_TRUE(host.WaitForState([](const TrayState& s) { return s.buttons.size() == 2; }, 10000));
     ASSERT_TRUE(host.Recreate());
     TrayState s;
-    ASSERT_TRUE(host.WaitForState([](const TrayState& st) { return st.buttons.size() == 2; }, 10000, &s));
+    ASSERT_TRUE(
+        host.WaitForState([](const TrayState& st) { return st.buttons.size() == 2; }, 10000, &s));
     EXPECT_EQ(s.buttons[0].tip, "one");
     EXPECT_EQ(s.buttons[1].tip, "two");
 }

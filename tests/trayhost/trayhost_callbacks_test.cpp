@@ -22,7 +22,7 @@ namespace {
 constexpr UINT kCallback = 0x8123;
 
 class TrayhostCallbacks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_host.Started());
         m_tray = m_host.Tray();
@@ -86,7 +86,8 @@ TEST_F(TrayhostCallbacks, Version4PacksMessageAndUidIntoLParamAndTheAnchorIntoWP
     const TrayState s = m_host.State();
     RECT r = {};
     ASSERT_TRUE(GetWindowRect(s.toolbar, &r));
-    const POINT anchor = {static_cast<short>(LOWORD(got[0].wparam)), static_cast<short>(HIWORD(got[0].wparam))};
+    const POINT anchor = {static_cast<short>(LOWORD(got[0].wparam)),
+                          static_cast<short>(HIWORD(got[0].wparam))};
     EXPECT_TRUE(PtInRect(&r, anchor)) << anchor.x << "," << anchor.y;
 }
 
@@ -115,14 +116,16 @@ TEST(TrayhostCallbacksClient, NotifyClientLogsTheCallbacksOfAClick) {
     ASSERT_TRUE(host.Started());
     char dir[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, dir);
-    const std::string log = std::string(dir) + "qly_trayhost_client_" + std::to_string(GetCurrentProcessId()) + ".log";
+    const std::string log =
+        std::string(dir) + "qly_trayhost_client_" + std::to_string(GetCurrentProcessId()) + ".log";
     DeleteFileA(log.c_str());
     std::wstring wlog(log.begin(), log.end());
     ChildProcess client(L"notifyclient.exe",
                         L"--log=" + Quote(wlog) + L" -e \"add w 42 msg=0x8077 tip=client; stay\"");
     ASSERT_TRUE(client.Started());
     TrayState s;
-    ASSERT_TRUE(host.WaitForState([](const TrayState& st) { return st.buttons.size() == 1; }, 10000, &s));
+    ASSERT_TRUE(
+        host.WaitForState([](const TrayState& st) { return st.buttons.size() == 1; }, 10000, &s));
     EXPECT_EQ(s.buttons[0].uid, 42u);
     EXPECT_EQ(s.buttons[0].tip, "client");
     ASSERT_TRUE(host.Click(0, WM_RBUTTONUP));

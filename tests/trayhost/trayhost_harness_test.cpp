@@ -29,7 +29,8 @@ TEST(TrayhostHarness, NoProcessOutlivesItsSupportObjects) {
         ChildProcess client(L"notifyclient.exe", L"-e \"add w 1 tip=x; stay\"");
         ASSERT_TRUE(client.Started());
         client_pid = client.Id();
-        ASSERT_TRUE(host.WaitForState([](const TrayState& s) { return s.buttons.size() == 1; }, 10000));
+        ASSERT_TRUE(
+            host.WaitForState([](const TrayState& s) { return s.buttons.size() == 1; }, 10000));
         // A process that is never asked to quit is ended by its handle.
         ChildProcess bare(L"trayhost.exe", L"--no-tray");
         ASSERT_TRUE(bare.Started());

@@ -12,7 +12,7 @@ namespace nw = notify_wire;
 namespace {
 
 class TrayhostMalformed : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_host.Started());
         m_tray = m_host.Tray();
@@ -60,7 +60,8 @@ TEST_F(TrayhostMalformed, OnlyTheSignatureIsRefused) {
 }
 
 TEST_F(TrayhostMalformed, LongerThanTheFullStructureIsRefused) {
-    ExpectRefusedAndHealthy(SendNotify(m_tray, m_owner, nw::BuildPayload(m_add, nw::kSizeFull + 1)));
+    ExpectRefusedAndHealthy(
+        SendNotify(m_tray, m_owner, nw::BuildPayload(m_add, nw::kSizeFull + 1)));
 }
 
 TEST_F(TrayhostMalformed, AFarTooLongRequestIsRefused) {
@@ -85,8 +86,10 @@ TEST_F(TrayhostMalformed, AnEmptyPayloadIsRefused) {
 
 TEST_F(TrayhostMalformed, OtherCopyDataKindsAreRefused) {
     const std::vector<uint8_t> p = nw::BuildPayload(m_add, nw::kSizeFull);
-    ExpectRefusedAndHealthy(SendCopyData(m_tray, m_owner, 0x54484354, p.data(), static_cast<DWORD>(p.size())));
-    ExpectRefusedAndHealthy(SendCopyData(m_tray, m_owner, 5, p.data(), static_cast<DWORD>(p.size())));
+    ExpectRefusedAndHealthy(
+        SendCopyData(m_tray, m_owner, 0x54484354, p.data(), static_cast<DWORD>(p.size())));
+    ExpectRefusedAndHealthy(
+        SendCopyData(m_tray, m_owner, 5, p.data(), static_cast<DWORD>(p.size())));
 }
 
 TEST_F(TrayhostMalformed, EveryCutOfAFullRequestIsAnsweredWithoutFault) {

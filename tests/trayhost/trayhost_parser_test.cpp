@@ -34,7 +34,11 @@ nw::NotifyFields Sample() {
 }
 
 // Parses a copy on the heap of exactly `size` bytes, so an over-read is seen.
-ParseError Parse(uint64_t kind, uint64_t sender, const std::vector<uint8_t>& bytes, size_t size, ShellRequest* r) {
+ParseError Parse(uint64_t kind,
+                 uint64_t sender,
+                 const std::vector<uint8_t>& bytes,
+                 size_t size,
+                 ShellRequest* r) {
     std::vector<uint8_t> exact(bytes.begin(), bytes.begin() + static_cast<long>(size));
     return ParseShellRequest(kind, sender, exact.empty() ? nullptr : exact.data(), size, r);
 }
@@ -124,14 +128,14 @@ TEST(TrayhostParser, WithoutTheSignatureDwData1IsRefused) {
 
 TEST(TrayhostParser, WinesRecordIsTakenWhenItsOwnerMatchesTheSender) {
     std::vector<uint8_t> w(960, 0);
-    PutU32(w, 0, 0x30056);   // hWnd
-    PutU32(w, 4, 9);         // uID
-    PutU32(w, 8, 0x0D);      // NIF_MESSAGE | NIF_TIP | NIF_STATE
-    PutU32(w, 12, 0x8044);   // callback
+    PutU32(w, 0, 0x30056);  // hWnd
+    PutU32(w, 4, 9);        // uID
+    PutU32(w, 8, 0x0D);     // NIF_MESSAGE | NIF_TIP | NIF_STATE
+    PutU32(w, 12, 0x8044);  // callback
     PutText(w, 16, "wine tip");
-    PutU32(w, 272, 1);       // dwState
-    PutU32(w, 276, 1);       // dwStateMask
-    PutU32(w, 792, 4);       // uVersion
+    PutU32(w, 272, 1);  // dwState
+    PutU32(w, 276, 1);  // dwStateMask
+    PutU32(w, 792, 4);  // uVersion
     ShellRequest r;
     ASSERT_EQ(Parse(1, 0x30056, w, w.size(), &r), ParseError::kNone);
     EXPECT_EQ(r.format, ShellRequest::Format::kWine);

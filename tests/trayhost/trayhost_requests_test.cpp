@@ -28,7 +28,7 @@ LRESULT Send(HWND tray, HWND owner, const nw::NotifyFields& f, uint32_t size = n
 }
 
 class TrayhostRequests : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_host.Started());
         m_tray = m_host.Tray();
@@ -215,8 +215,8 @@ TEST(TrayhostXp, NewButtonsGoToTheFront) {
 // Every size a caller may send: the first version's 152 bytes, the later versions, the full
 // structure, and sizes in between. What the caller did not send reads as zero.
 TEST_F(TrayhostRequests, EverySizeFromTheFirstVersionToFullIsTaken) {
-    const uint32_t sizes[] = {nw::kSizeV1, nw::kSizeV1 + 2, 300, nw::kSizeV2, nw::kSizeV3, nw::kSizeFull - 1,
-                              nw::kSizeFull};
+    const uint32_t sizes[] = {nw::kSizeV1, nw::kSizeV1 + 2,   300,          nw::kSizeV2,
+                              nw::kSizeV3, nw::kSizeFull - 1, nw::kSizeFull};
     uint32_t uid = 100;
     for (uint32_t size : sizes) {
         SCOPED_TRACE(size);
@@ -233,7 +233,8 @@ TEST_F(TrayhostRequests, EverySizeFromTheFirstVersionToFullIsTaken) {
 TEST_F(TrayhostRequests, AFirstVersionCallerKeepsItsTipAndNothingBeyondItsSize) {
     // The state fields lie beyond a first-version structure: a hidden state given there is
     // not sent, so the button stays visible.
-    nw::NotifyFields f = AddFields(m_owner, 1, u"A tip of more than sixty-three characters, cut where the first version ends");
+    nw::NotifyFields f = AddFields(
+        m_owner, 1, u"A tip of more than sixty-three characters, cut where the first version ends");
     f.flags |= nw::kFlagState;
     f.state = nw::kStateHidden;
     f.state_mask = nw::kStateHidden;
@@ -241,7 +242,10 @@ TEST_F(TrayhostRequests, AFirstVersionCallerKeepsItsTipAndNothingBeyondItsSize) 
     const TrayState s = m_host.State();
     ASSERT_EQ(s.buttons.size(), 1u);
     EXPECT_FALSE(s.buttons[0].hidden);
-    EXPECT_EQ(s.buttons[0].tip, std::string("A tip of more than sixty-three characters, cut where the first version ends").substr(0, 63));
+    EXPECT_EQ(
+        s.buttons[0].tip,
+        std::string("A tip of more than sixty-three characters, cut where the first version ends")
+            .substr(0, 63));
 
     // The same from a second-version caller hides it, with its full tip.
     f.uid = 2;
@@ -250,7 +254,8 @@ TEST_F(TrayhostRequests, AFirstVersionCallerKeepsItsTipAndNothingBeyondItsSize) 
     const TrayButton* b = s2.Find(m_owner, 2);
     ASSERT_NE(b, nullptr);
     EXPECT_TRUE(b->hidden);
-    EXPECT_EQ(b->tip, "A tip of more than sixty-three characters, cut where the first version ends");
+    EXPECT_EQ(b->tip,
+              "A tip of more than sixty-three characters, cut where the first version ends");
 }
 
 TEST_F(TrayhostRequests, ASetVersionThatStopsBeforeUVersionSetsVersionZero) {

@@ -12,7 +12,9 @@ namespace nw = notify_wire;
 
 namespace {
 
-UINT TaskbarCreated() { return RegisterWindowMessageW(L"TaskbarCreated"); }
+UINT TaskbarCreated() {
+    return RegisterWindowMessageW(L"TaskbarCreated");
+}
 
 LRESULT Add(HWND tray, HWND owner, uint32_t uid) {
     nw::NotifyFields f = Fields(nw::kAdd, owner, uid);

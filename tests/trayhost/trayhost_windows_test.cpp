@@ -81,8 +81,8 @@ BOOL CALLBACK CountBalloons(HWND hwnd, LPARAM lp) {
     auto* b = reinterpret_cast<Balloons*>(lp);
     wchar_t cls[64] = {};
     GetClassNameW(hwnd, cls, 64);
-    if (lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0 && (GetWindowLongPtrW(hwnd, GWL_STYLE) & TTS_BALLOON) &&
-        GetParent(hwnd) == b->owner) {
+    if (lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0 &&
+        (GetWindowLongPtrW(hwnd, GWL_STYLE) & TTS_BALLOON) && GetParent(hwnd) == b->owner) {
         ++b->count;
         b->found = hwnd;
     }
@@ -113,16 +113,20 @@ TEST(TrayhostWindows, NoBalloonMeansNoBalloonTooltip) {
 TEST(TrayhostWindows, ButtonsCarryTheirRecordTipAndImageInTheToolbar) {
     TrayHost host;
     ASSERT_TRUE(host.Started());
-    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 nullptr, nullptr);
     notify_wire::NotifyFields f = Fields(notify_wire::kAdd, owner, 11);
     f.flags = notify_wire::kFlagTip | notify_wire::kFlagMessage;
     f.tip = u"record";
     f.callback_message = 0x8011;
-    ASSERT_EQ(SendNotify(host.Tray(), owner, notify_wire::BuildPayload(f, notify_wire::kSizeFull)).result, TRUE);
+    ASSERT_EQ(
+        SendNotify(host.Tray(), owner, notify_wire::BuildPayload(f, notify_wire::kSizeFull)).result,
+        TRUE);
     const TrayState s = host.State();
     // The toolbar's image list has an image for the button even though the owner's icon
     // could not be copied (none was given here).
-    HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageW(s.toolbar, TB_GETIMAGELIST, 0, 0));
+    HIMAGELIST images =
+        reinterpret_cast<HIMAGELIST>(SendMessageW(s.toolbar, TB_GETIMAGELIST, 0, 0));
     EXPECT_NE(images, nullptr);
     EXPECT_EQ(SendMessageW(s.toolbar, TB_BUTTONCOUNT, 0, 0), 1);
     DestroyWindow(owner);

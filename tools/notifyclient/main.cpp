@@ -76,10 +76,11 @@ HWND WindowNamed(const std::string& name) {
     if (it != g_windows.end())
         return it->second;
     // Top-level, hidden: it receives the "TaskbarCreated" broadcast like a real program.
-    HWND h = CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"notifyclient owner", WS_POPUP, 0, 0, 10, 10,
-                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND h = CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"notifyclient owner", WS_POPUP, 0, 0,
+                             10, 10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     g_windows[name] = h;
-    Log("window %s hwnd=0x%llx", name.c_str(), static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
+    Log("window %s hwnd=0x%llx", name.c_str(),
+        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
     return h;
 }
 
@@ -142,7 +143,12 @@ struct Request {
 };
 
 // Fills a request from a statement's options; false with a message on a bad option.
-bool BuildRequest(const Statement& st, uint32_t command, HWND owner, uint32_t uid, Request* r, std::string* why) {
+bool BuildRequest(const Statement& st,
+                  uint32_t command,
+                  HWND owner,
+                  uint32_t uid,
+                  Request* r,
+                  std::string* why) {
     nw::NotifyFields& f = r->fields;
     f.command = command;
     f.hwnd = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(owner));
@@ -251,8 +257,8 @@ long long SendWire(HWND owner, const Request& r) {
     cds.cbData = static_cast<DWORD>(payload.size());
     cds.lpData = r.null_data ? nullptr : payload.data();
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(tray, WM_COPYDATA, reinterpret_cast<WPARAM>(owner), reinterpret_cast<LPARAM>(&cds),
-                             SMTO_ABORTIFHUNG, 20000, &answer))
+    if (!SendMessageTimeoutW(tray, WM_COPYDATA, reinterpret_cast<WPARAM>(owner),
+                             reinterpret_cast<LPARAM>(&cds), SMTO_ABORTIFHUNG, 20000, &answer))
         return -2;
     return static_cast<long long>(answer);
 }
@@ -352,9 +358,11 @@ int RunScript(const std::vector<Statement>& script) {
             ok = !st.args.empty();
             if (ok)
                 WindowNamed(st.args[0]);
-        } else if (st.verb == "use" && st.args.size() == 1 && (st.args[0] == "wire" || st.args[0] == "api")) {
+        } else if (st.verb == "use" && st.args.size() == 1 &&
+                   (st.args[0] == "wire" || st.args[0] == "api")) {
             g_use_api = st.args[0] == "api";
-        } else if (st.verb == "readd" && st.args.size() == 1 && (st.args[0] == "on" || st.args[0] == "off")) {
+        } else if (st.verb == "readd" && st.args.size() == 1 &&
+                   (st.args[0] == "on" || st.args[0] == "off")) {
             g_readd = st.args[0] == "on";
         } else if (st.verb == "sleep" && st.args.size() == 1 && Number(st.args[0], &n)) {
             if (!Pump(n))
@@ -367,7 +375,7 @@ int RunScript(const std::vector<Statement>& script) {
                 return 0;
             if (ok)
                 Log("waited %d %s", st.line, st.args[0].c_str());
-        } else if (st.verb == "log" ) {
+        } else if (st.verb == "log") {
             std::string text;
             for (const auto& a : st.args)
                 text += (text.empty() ? "" : " ") + a;
@@ -386,7 +394,8 @@ int RunScript(const std::vector<Statement>& script) {
             why = "unknown statement";
         }
         if (!ok)
-            Log("error %d %s: %s", st.line, st.verb.c_str(), why.empty() ? "bad arguments" : why.c_str());
+            Log("error %d %s: %s", st.line, st.verb.c_str(),
+                why.empty() ? "bad arguments" : why.c_str());
     }
     RunPendingReadds();
     return 0;

@@ -64,14 +64,18 @@ constexpr uint32_t kSizeV2 = 936;    // up to dwInfoFlags
 constexpr uint32_t kSizeV3 = 952;    // up to guidItem
 constexpr uint32_t kSizeFull = 956;  // with hBalloonIcon
 
-constexpr size_t PayloadSize(uint32_t notify_size) { return kHeaderSize + notify_size; }
-static_assert(PayloadSize(kSizeFull) == kOffBalloonIcon + 4, "full payload ends after the balloon icon");
+constexpr size_t PayloadSize(uint32_t notify_size) {
+    return kHeaderSize + notify_size;
+}
+static_assert(PayloadSize(kSizeFull) == kOffBalloonIcon + 4,
+              "full payload ends after the balloon icon");
 static_assert(PayloadSize(kSizeV1) == kOffTip + 2 * kTipCharsV1, "v1 ends after 64 tip characters");
 static_assert(PayloadSize(kSizeV2) == kOffGuid, "v2 ends before guidItem");
 static_assert(PayloadSize(kSizeV3) == kOffBalloonIcon, "v3 ends before hBalloonIcon");
 static_assert(kOffState == kOffTip + 2 * kTipChars, "dwState follows szTip[128]");
 static_assert(kOffTimeoutVersion == kOffInfo + 2 * kInfoChars, "uTimeout follows szInfo[256]");
-static_assert(kOffInfoFlags == kOffInfoTitle + 2 * kInfoTitleChars, "dwInfoFlags follows szInfoTitle");
+static_assert(kOffInfoFlags == kOffInfoTitle + 2 * kInfoTitleChars,
+              "dwInfoFlags follows szInfoTitle");
 
 // Everything a caller may put into one request.
 struct NotifyFields {
@@ -110,7 +114,10 @@ inline uint32_t GetU32(const std::vector<uint8_t>& in, size_t offset) {
 
 // Writes a NUL-terminated UTF-16 string into a field of `chars` characters, cut to fit,
 // as lstrcpyn does into a fixed array. Bytes beyond the payload are not written.
-inline void PutString(std::vector<uint8_t>& out, size_t offset, size_t chars, const std::u16string& s) {
+inline void PutString(std::vector<uint8_t>& out,
+                      size_t offset,
+                      size_t chars,
+                      const std::u16string& s) {
     if (chars == 0)
         return;
     const size_t n = s.size() < chars - 1 ? s.size() : chars - 1;
@@ -127,7 +134,8 @@ inline void PutString(std::vector<uint8_t>& out, size_t offset, size_t chars, co
 inline std::u16string GetString(const std::vector<uint8_t>& in, size_t offset, size_t chars) {
     std::u16string s;
     for (size_t i = 0; i < chars && offset + 2 * i + 2 <= in.size(); ++i) {
-        const char16_t c = static_cast<char16_t>(in[offset + 2 * i] | (in[offset + 2 * i + 1] << 8));
+        const char16_t c =
+            static_cast<char16_t>(in[offset + 2 * i] | (in[offset + 2 * i + 1] << 8));
         if (c == 0)
             break;
         s.push_back(c);

@@ -74,7 +74,10 @@ std::vector<std::pair<int, std::string>> SplitStatements(const std::string& text
 
 }  // namespace
 
-bool ParseScript(const std::string& text, char separator, std::vector<Statement>* out, std::string* error) {
+bool ParseScript(const std::string& text,
+                 char separator,
+                 std::vector<Statement>* out,
+                 std::string* error) {
     for (const auto& [line, body] : SplitStatements(text, separator)) {
         const size_t first = body.find_first_not_of(" \t\r");
         if (first == std::string::npos || body[first] == '#')

@@ -12,13 +12,16 @@ namespace notifyclient {
 struct Statement {
     int line = 0;
     std::string verb;
-    std::vector<std::string> args;                // words without '='
+    std::vector<std::string> args;               // words without '='
     std::map<std::string, std::string> options;  // key=value words
 };
 
 // Splits text into statements; blank lines and lines starting with '#' are skipped.
 // `separator` ends a statement as a line break does (';' for the command line, 0 for none).
 // On a syntax error (an unclosed quote) returns false with a message.
-bool ParseScript(const std::string& text, char separator, std::vector<Statement>* out, std::string* error);
+bool ParseScript(const std::string& text,
+                 char separator,
+                 std::vector<Statement>* out,
+                 std::string* error);
 
 }  // namespace notifyclient

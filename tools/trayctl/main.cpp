@@ -20,17 +20,18 @@ bool Send(HWND control, const std::string& text, LRESULT* result) {
     cds.cbData = static_cast<DWORD>(text.size());
     cds.lpData = const_cast<char*>(text.data());
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(control, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_ABORTIFHUNG,
-                             10000, &answer))
+    if (!SendMessageTimeoutA(control, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
+                             SMTO_ABORTIFHUNG, 10000, &answer))
         return false;
     *result = static_cast<LRESULT>(answer);
     return true;
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: trayctl state [FILE] | click INDEX MOUSEMSG | create | destroy | recreate |\n"
-                 "               quit | release-preload | module NAME\n");
+    std::fprintf(
+        stderr,
+        "usage: trayctl state [FILE] | click INDEX MOUSEMSG | create | destroy | recreate |\n"
+        "               quit | release-preload | module NAME\n");
     return 1;
 }
 

@@ -21,7 +21,8 @@ std::string TakeWord(std::string& text) {
         return std::string();
     }
     const size_t end = text.find(' ', start);
-    std::string word = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string word =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     text = end == std::string::npos ? std::string() : text.substr(end + 1);
     return word;
 }
@@ -44,9 +45,12 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
-void NoteFault() { InterlockedIncrement(&g_faults); }
+void NoteFault() {
+    InterlockedIncrement(&g_faults);
+}
 
-ControlWindow::ControlWindow(TrayWindow& tray, HMODULE preload) : m_tray(tray), m_preload(preload) {}
+ControlWindow::ControlWindow(TrayWindow& tray, HMODULE preload)
+    : m_tray(tray), m_preload(preload) {}
 
 ControlWindow::~ControlWindow() {
     if (m_hwnd)
@@ -117,8 +121,8 @@ LRESULT CALLBACK ControlWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
         switch (msg) {
             case WM_COPYDATA: {
                 const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-                if (!self || !cds || cds->dwData != kControlKind || !cds->lpData || cds->cbData == 0 ||
-                    cds->cbData > kMaxCommand)
+                if (!self || !cds || cds->dwData != kControlKind || !cds->lpData ||
+                    cds->cbData == 0 || cds->cbData > kMaxCommand)
                     return 0;
                 std::string text(static_cast<const char*>(cds->lpData), cds->cbData);
                 const size_t nul = text.find('\0');

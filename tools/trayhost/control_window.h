@@ -17,7 +17,7 @@ constexpr ULONG_PTR kControlKind = 0x54484354;  // "THCT"
 void NoteFault();
 
 class ControlWindow {
-public:
+  public:
     ControlWindow(TrayWindow& tray, HMODULE preload);
     ~ControlWindow();
     bool Create();
@@ -25,7 +25,7 @@ public:
     // Runs one command; the result is what the sender of WM_COPYDATA gets back.
     LRESULT Run(const std::string& command);
 
-private:
+  private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
     TrayWindow& m_tray;

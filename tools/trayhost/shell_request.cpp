@@ -141,12 +141,14 @@ ParseError ParseShellRequest(uint64_t copy_kind,
     // Wine's shell32 puts the NIM_* code into dwData and the owner window both into wParam
     // and into the record's first field; anything else without the shell's signature is
     // refused.
-    if (copy_kind <= 4 && size >= kWineRecord && U32(data, kWnHwnd) == static_cast<uint32_t>(sender)) {
+    if (copy_kind <= 4 && size >= kWineRecord &&
+        U32(data, kWnHwnd) == static_cast<uint32_t>(sender)) {
         ParseWine(static_cast<uint32_t>(copy_kind), data, size, out);
         return ParseError::kNone;
     }
     if (copy_kind == 1)
-        return size < kShellHeader + kShellMinNotify ? ParseError::kTooShort : ParseError::kBadSignature;
+        return size < kShellHeader + kShellMinNotify ? ParseError::kTooShort
+                                                     : ParseError::kBadSignature;
     return ParseError::kUnknownKind;
 }
 

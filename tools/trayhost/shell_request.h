@@ -15,13 +15,13 @@ namespace trayhost {
 struct ShellRequest {
     enum class Format { kShell, kWine };
     Format format = Format::kShell;
-    uint32_t command = 0;       // NIM_ADD 0 ... NIM_SETVERSION 4
-    uint32_t bytes_given = 0;   // notify data bytes the caller sent (from cbSize on)
-    uint32_t hwnd = 0;          // owner window, 32 bits as on the wire
+    uint32_t command = 0;      // NIM_ADD 0 ... NIM_SETVERSION 4
+    uint32_t bytes_given = 0;  // notify data bytes the caller sent (from cbSize on)
+    uint32_t hwnd = 0;         // owner window, 32 bits as on the wire
     uint32_t uid = 0;
     uint32_t flags = 0;
     uint32_t callback_message = 0;
-    uint32_t icon = 0;          // the caller's icon handle (shell format only)
+    uint32_t icon = 0;  // the caller's icon handle (shell format only)
     std::u16string tip;
     uint32_t state = 0;
     uint32_t state_mask = 0;
@@ -54,7 +54,8 @@ const char* ParseErrorName(ParseError e);
 // Shell format: signature, command, then the notify data (cbSize first).
 constexpr uint32_t kShellSignature = 0x34753423;
 constexpr size_t kShellHeader = 8;
-constexpr size_t kShellMinNotify = 152;   // cbSize, hWnd, uID, uFlags, uCallbackMessage, hIcon, szTip[64]
+constexpr size_t kShellMinNotify =
+    152;  // cbSize, hWnd, uID, uFlags, uCallbackMessage, hIcon, szTip[64]
 constexpr size_t kShellFullNotify = 956;  // up to hBalloonIcon
 // Wine's private record, before the optional icon bits.
 constexpr size_t kWineRecord = 960;

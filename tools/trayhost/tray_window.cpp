@@ -21,20 +21,26 @@ constexpr int kPager2Width = 96;
 constexpr int kIconSize = 16;
 constexpr int kButtonSize = 24;
 constexpr UINT kHiddenState = 0x1;  // NIS_HIDDEN
+constexpr UINT_PTR kBalloonTimer = 1;
+// The shell keeps a balloon up for the caller's uTimeout, within these bounds.
+constexpr UINT kBalloonMinMs = 10000;
+constexpr UINT kBalloonMaxMs = 30000;
 
 // Handles cross the wire as 32 bits; Windows widens them again by sign extension.
 uint64_t WidenHandle(uint32_t h) {
     return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(h)));
 }
 
-HWND HwndOf(uint64_t h) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(h)); }
+HWND HwndOf(uint64_t h) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
+}
 
 // A coloured square with a dark frame, different for neighbouring uIDs: what the tray
 // shows when the owner's icon cannot be copied (icon handles do not cross processes in
 // Wine) or the owner gave none.
 HICON MakePlaceholderIcon(uint32_t uid) {
-    static const COLORREF kColours[] = {RGB(220, 60, 60),  RGB(60, 160, 60), RGB(60, 100, 220),
-                                        RGB(230, 170, 30), RGB(150, 70, 200), RGB(30, 170, 180),
+    static const COLORREF kColours[] = {RGB(220, 60, 60),   RGB(60, 160, 60),  RGB(60, 100, 220),
+                                        RGB(230, 170, 30),  RGB(150, 70, 200), RGB(30, 170, 180),
                                         RGB(240, 110, 180), RGB(120, 120, 120)};
     const COLORREF c = kColours[uid % (sizeof(kColours) / sizeof(kColours[0]))];
     uint32_t pixels[kIconSize * kIconSize];
@@ -101,7 +107,9 @@ TrayWindow::TrayWindow(const Options& options) : m_options(options) {
     m_taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
 }
 
-TrayWindow::~TrayWindow() { Destroy(); }
+TrayWindow::~TrayWindow() {
+    Destroy();
+}
 
 bool TrayWindow::Create() {
     if (m_tray)
@@ -246,6 +254,12 @@ LRESULT CALLBACK TrayWindow::TrayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
                 if (self && self->m_tray == hwnd)
                     self->Layout();
                 return 0;
+            case WM_TIMER:
+                if (self && self->m_tray == hwnd && wp == kBalloonTimer) {
+                    KillTimer(hwnd, kBalloonTimer);
+                    self->HideBalloon();
+                }
+                return 0;
             case WM_CLOSE:
                 return 0;  // the taskbar does not close on Alt+F4 sent to it
             case WM_DESTROY:
@@ -262,12 +276,8 @@ LRESULT CALLBACK TrayWindow::TrayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK TrayWindow::ToolbarProc(HWND hwnd,
-                                         UINT msg,
-                                         WPARAM wp,
-                                         LPARAM lp,
-                                         UINT_PTR,
-                                         DWORD_PTR self_ptr) {
+LRESULT CALLBACK
+TrayWindow::ToolbarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self_ptr) {
     try {
         switch (msg) {
             case WM_MOUSEMOVE:
@@ -286,7 +296,8 @@ LRESULT CALLBACK TrayWindow::ToolbarProc(HWND hwnd,
                 const int index = static_cast<int>(
                     SendMessageW(hwnd, TB_HITTEST, 0, reinterpret_cast<LPARAM>(&pt)));
                 TBBUTTON b = {};
-                if (index >= 0 && SendMessageW(hwnd, TB_GETBUTTON, index, reinterpret_cast<LPARAM>(&b))) {
+                if (index >= 0 &&
+                    SendMessageW(hwnd, TB_GETBUTTON, index, reinterpret_cast<LPARAM>(&b))) {
                     if (const Icon* icon = self->FromButtonData(b.dwData))
                         self->SendCallbacks(*icon, hwnd, index, msg);
                 }
@@ -307,8 +318,9 @@ LRESULT TrayWindow::OnCopyData(WPARAM sender, const COPYDATASTRUCT* cds) {
     if (!cds)
         return FALSE;
     ShellRequest request;
-    const ParseError e = ParseShellRequest(static_cast<uint64_t>(cds->dwData), static_cast<uint64_t>(sender),
-                                           static_cast<const uint8_t*>(cds->lpData), cds->cbData, &request);
+    const ParseError e =
+        ParseShellRequest(static_cast<uint64_t>(cds->dwData), static_cast<uint64_t>(sender),
+                          static_cast<const uint8_t*>(cds->lpData), cds->cbData, &request);
     if (e != ParseError::kNone)
         return FALSE;
     return Apply(request);
@@ -354,15 +366,18 @@ int TrayWindow::IndexOf(const Icon& icon) const {
 
 void TrayWindow::SetImage(Icon& icon, const ShellRequest& request) {
     HICON image = nullptr;
-    if (request.format == ShellRequest::Format::kShell && (request.flags & NIF_ICON) && request.icon) {
+    if (request.format == ShellRequest::Format::kShell && (request.flags & NIF_ICON) &&
+        request.icon) {
         // Works on Windows, where icon handles are system-wide. Under Wine the copy of
         // another process's icon fails; the placeholder below stands in for it.
-        image = CopyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(WidenHandle(request.icon))));
+        image =
+            CopyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(WidenHandle(request.icon))));
     } else if (request.format == ShellRequest::Format::kWine && (request.flags & NIF_ICON) &&
                request.bits_width) {
-        image = CreateIcon(nullptr, static_cast<int>(request.bits_width), static_cast<int>(request.bits_height),
-                           static_cast<BYTE>(request.bits_planes), static_cast<BYTE>(request.bits_bpp),
-                           request.and_bits.data(), request.xor_bits.data());
+        image = CreateIcon(
+            nullptr, static_cast<int>(request.bits_width), static_cast<int>(request.bits_height),
+            static_cast<BYTE>(request.bits_planes), static_cast<BYTE>(request.bits_bpp),
+            request.and_bits.data(), request.xor_bits.data());
     }
     if (!image && icon.image >= 0 && !(request.flags & NIF_ICON))
         return;  // keeps its picture
@@ -402,20 +417,34 @@ void TrayWindow::ShowBalloon(const Icon& icon, const ShellRequest& request) {
     ti.hwnd = m_tray;
     ti.uId = 1;
     if (request.info.empty()) {
-        SendMessageW(m_tooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
+        HideBalloon();
         return;
     }
     std::wstring text(request.info.begin(), request.info.end());
     std::wstring title(request.info_title.begin(), request.info_title.end());
     ti.lpszText = &text[0];
     SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
-    SendMessageW(m_tooltip, TTM_SETTITLEW, request.info_flags & 0x3, reinterpret_cast<LPARAM>(title.c_str()));
+    SendMessageW(m_tooltip, TTM_SETTITLEW, request.info_flags & 0x3,
+                 reinterpret_cast<LPARAM>(title.c_str()));
     RECT r = {};
     const int index = IndexOf(icon);
     if (index >= 0 && SendMessageW(m_toolbar, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r)))
         MapWindowPoints(m_toolbar, nullptr, reinterpret_cast<POINT*>(&r), 2);
     SendMessageW(m_tooltip, TTM_TRACKPOSITION, 0, MAKELPARAM((r.left + r.right) / 2, r.top));
     SendMessageW(m_tooltip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&ti));
+    UINT ms = request.timeout_or_version;
+    ms = ms < kBalloonMinMs ? kBalloonMinMs : (ms > kBalloonMaxMs ? kBalloonMaxMs : ms);
+    SetTimer(m_tray, kBalloonTimer, ms, nullptr);
+}
+
+void TrayWindow::HideBalloon() {
+    if (!m_tooltip)
+        return;
+    TTTOOLINFOW ti = {};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = m_tray;
+    ti.uId = 1;
+    SendMessageW(m_tooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
 }
 
 BOOL TrayWindow::Add(const ShellRequest& request) {
@@ -473,7 +502,8 @@ BOOL TrayWindow::Modify(const ShellRequest& request) {
         info.dwMask = TBIF_IMAGE;
         info.iImage = icon->image;
         if (index >= 0)
-            SendMessageW(m_toolbar, TB_SETBUTTONINFOW, icon->command_id, reinterpret_cast<LPARAM>(&info));
+            SendMessageW(m_toolbar, TB_SETBUTTONINFOW, icon->command_id,
+                         reinterpret_cast<LPARAM>(&info));
         InvalidateRect(m_toolbar, nullptr, TRUE);
     }
     if (request.flags & NIF_TIP)
@@ -528,7 +558,10 @@ BOOL TrayWindow::SetVersion(const ShellRequest& request) {
 // (uCallbackMessage, uID, mouse message); from version 4 (uCallbackMessage, anchor x/y of
 // the icon, MAKELPARAM(mouse message, uID)). From version 3 on a left button release is
 // followed by NIN_SELECT and a right button release by WM_CONTEXTMENU.
-void TrayWindow::SendCallbacks(const Icon& icon, HWND toolbar, int index, UINT mouse_message) const {
+void TrayWindow::SendCallbacks(const Icon& icon,
+                               HWND toolbar,
+                               int index,
+                               UINT mouse_message) const {
     if (!icon.record.callback_message)
         return;
     HWND owner = HwndOf(icon.record.owner);
@@ -542,9 +575,10 @@ void TrayWindow::SendCallbacks(const Icon& icon, HWND toolbar, int index, UINT m
     }
     auto send = [&](UINT event) {
         if (version >= 4) {
-            SendNotifyMessageW(owner, icon.record.callback_message,
-                               MAKEWPARAM(static_cast<WORD>(anchor.x), static_cast<WORD>(anchor.y)),
-                               MAKELPARAM(static_cast<WORD>(event), static_cast<WORD>(icon.record.uid)));
+            SendNotifyMessageW(
+                owner, icon.record.callback_message,
+                MAKEWPARAM(static_cast<WORD>(anchor.x), static_cast<WORD>(anchor.y)),
+                MAKELPARAM(static_cast<WORD>(event), static_cast<WORD>(icon.record.uid)));
         } else {
             SendNotifyMessageW(owner, icon.record.callback_message, icon.record.uid, event);
         }
@@ -607,17 +641,18 @@ bool TrayWindow::WriteState(const std::string& path) const {
                 snprintf(line, sizeof(line),
                          "button index=%d toolbar=%d owner=0x%llx uid=%u hidden=%d callback=%u "
                          "version=%u flags=0x%x tip=",
-                         i, t + 1, static_cast<unsigned long long>(icon->record.owner), icon->record.uid,
-                         (b.fsState & TBSTATE_HIDDEN) ? 1 : 0, icon->record.callback_message,
-                         icon->record.version, icon->record.data_word);
+                         i, t + 1, static_cast<unsigned long long>(icon->record.owner),
+                         icon->record.uid, (b.fsState & TBSTATE_HIDDEN) ? 1 : 0,
+                         icon->record.callback_message, icon->record.version,
+                         icon->record.data_word);
                 out += line;
                 out += Utf8(tip);
                 out += "\n";
             }
         }
     }
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;

@@ -23,14 +23,14 @@ const char* LayoutName(Layout layout);
 
 struct Options {
     Layout layout = Layout::kPager2;
-    bool xp = false;        // new buttons go to the front, as on Windows XP
-    bool balloon = true;    // create the balloon tooltip
+    bool xp = false;         // new buttons go to the front, as on Windows XP
+    bool balloon = true;     // create the balloon tooltip
     bool start_tray = true;  // create the tray window at start
-    std::string preload;    // a DLL to load at start and free on request
+    std::string preload;     // a DLL to load at start and free on request
 };
 
 class TrayWindow {
-public:
+  public:
     explicit TrayWindow(const Options& options);
     ~TrayWindow();
     TrayWindow(const TrayWindow&) = delete;
@@ -47,7 +47,7 @@ public:
     // Writes the state file (UTF-8), see README.md.
     bool WriteState(const std::string& path) const;
 
-private:
+  private:
     struct Icon {
         ButtonRecord record{};  // what the button's dwData points to
         int command_id = 0;
@@ -57,8 +57,8 @@ private:
 
     static LRESULT CALLBACK TrayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    static LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                        DWORD_PTR self);
+    static LRESULT CALLBACK
+    ToolbarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
     LRESULT OnCopyData(WPARAM sender, const COPYDATASTRUCT* cds);
     BOOL Apply(const ShellRequest& request);
     BOOL Add(const ShellRequest& request);
@@ -74,6 +74,7 @@ private:
     void SetTip(Icon& icon, const std::u16string& tip);
     void SetHidden(const Icon& icon, bool hidden);
     void ShowBalloon(const Icon& icon, const ShellRequest& request);
+    void HideBalloon();
     void SendCallbacks(const Icon& icon, HWND toolbar, int index, UINT mouse_message) const;
     void Layout();
 
