@@ -10,6 +10,7 @@
 
 #include "app/diag/dump_file_name.h"
 #include "app/diag/message_box_seam.h"
+#include "app/diag/system_time.h"
 #include "app/diag/thread_guard.h"
 
 namespace {
@@ -52,15 +53,7 @@ std::string DumpPathNow(const char* app_name) {
     const std::string temp = (length > 0 && length < MAX_PATH) ? std::string(folder, length) : "";
     SYSTEMTIME now;
     GetSystemTime(&now);
-    qly::CivilTime utc;
-    utc.year = now.wYear;
-    utc.month = now.wMonth;
-    utc.day = now.wDay;
-    utc.hour = now.wHour;
-    utc.minute = now.wMinute;
-    utc.second = now.wSecond;
-    utc.weekday = now.wDayOfWeek;
-    return qly::DumpFilePath(temp, app_name, utc);
+    return qly::DumpFilePath(temp, app_name, qly::ToCivilTime(now));
 }
 
 }  // namespace

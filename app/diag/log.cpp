@@ -6,6 +6,7 @@
 #include <cstdarg>
 
 #include "app/diag/log_text.h"
+#include "app/diag/system_time.h"
 
 namespace {
 
@@ -19,15 +20,7 @@ uint32_t g_flags = 0;
 qly::CivilTime LocalNow() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    qly::CivilTime time;
-    time.year = now.wYear;
-    time.month = now.wMonth;
-    time.day = now.wDay;
-    time.hour = now.wHour;
-    time.minute = now.wMinute;
-    time.second = now.wSecond;
-    time.weekday = now.wDayOfWeek;
-    return time;
+    return qly::ToCivilTime(now);
 }
 
 // Caller holds the lock exclusively.

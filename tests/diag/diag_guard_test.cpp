@@ -17,6 +17,7 @@
 #include "app/diag/crash_dump.h"
 #include "app/diag/debug_print.h"
 #include "app/diag/dump_file_name.h"
+#include "app/diag/system_time.h"
 #include "app/diag/thread_guard.h"
 #include "app/diag/win_error.h"
 #include "tests/diag/debug_output_listener.h"
@@ -299,15 +300,8 @@ TEST(DiagCrashDump, AnsweredNoWritesNothingAndShowsNothingMore) {
     EXPECT_TRUE(temp.Files().empty());
 }
 
-std::string DumpPathAt(const std::string& folder, const SYSTEMTIME& t) {
-    qly::CivilTime utc;
-    utc.year = t.wYear;
-    utc.month = t.wMonth;
-    utc.day = t.wDay;
-    utc.hour = t.wHour;
-    utc.minute = t.wMinute;
-    utc.second = t.wSecond;
-    return qly::DumpFilePath(folder, "Quillory", utc);
+std::string DumpPathAt(const std::string& folder, const SYSTEMTIME& time) {
+    return qly::DumpFilePath(folder, "Quillory", qly::ToCivilTime(time));
 }
 
 TEST(DiagCrashDump, AnsweredYesSavesAMinidumpNamedByTheUtcTime) {
