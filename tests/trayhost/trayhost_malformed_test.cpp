@@ -2,6 +2,8 @@
 // The tray refuses each with FALSE, takes nothing from it, does not fault, and still works.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "tests/support/callback_recorder.h"
 #include "tests/support/tray_host.h"
 #include "tests/support/tray_wire.h"
@@ -101,4 +103,30 @@ TEST_F(TrayhostMalformed, EveryCutOfAFullRequestIsAnsweredWithoutFault) {
     }
     EXPECT_EQ(m_host.Command("faults"), 0);
     EXPECT_TRUE(m_host.State().buttons.empty());
+}
+
+// Random requests, many of them with the signature or Wine's owner field in place so that
+// they get past the first checks: whatever is accepted or refused, trayhost never faults
+// and keeps answering.
+TEST_F(TrayhostMalformed, RandomRequestsNeverMakeTheTrayFault) {
+    std::mt19937 rng(20240601);
+    for (int i = 0; i < 300; ++i) {
+        std::vector<uint8_t> p(rng() % 2000);
+        for (auto& b : p)
+            b = static_cast<uint8_t>(rng());
+        const int shape = static_cast<int>(rng() % 3);
+        if (shape == 1 && p.size() >= 4)
+            nw::PutU32(p, 0, nw::kSignature);
+        if (shape == 2 && p.size() >= 4)
+            nw::PutU32(p, 0, Wire32(m_owner));
+        const ULONG_PTR kind = rng() % 6;
+        const WireResult r =
+            SendCopyData(m_tray, m_owner, kind, p.data(), static_cast<DWORD>(p.size()));
+        ASSERT_TRUE(r.delivered) << i;
+    }
+    EXPECT_EQ(m_host.Command("faults"), 0);
+    EXPECT_TRUE(m_host.State().tray);
+    nw::NotifyFields good = m_add;
+    good.uid = 0x7FFF0001;
+    EXPECT_EQ(SendNotify(m_tray, m_owner, nw::BuildPayload(good, nw::kSizeFull)).result, TRUE);
 }
