@@ -95,6 +95,18 @@ TEST(DiagProcessLookup, WindowOfAnotherProcessNamesItsProgram) {
     EXPECT_EQ(Lower(path), Lower(other.Path()));
 }
 
+TEST(DiagProcessLookup, WithoutPsapiTheProcessListStillNamesTheProgram) {
+    // The path kept for systems without PSAPI, which knows only the file name.
+    ASSERT_TRUE(InitToolhelpApi());
+    OtherProgram other("diag-owner-toolhelp");
+    ASSERT_NE(other.Window(), nullptr);
+    char name[MAX_PATH] = {};
+    DWORD process_id = 0;
+    ASSERT_TRUE(GetWindowProgramName(other.Window(), name, sizeof name, &process_id, nullptr));
+    EXPECT_EQ(Lower(name), "diag_window_owner.exe");
+    EXPECT_EQ(process_id, other.ProcessId());
+}
+
 TEST(DiagProcessLookup, SmallBuffersAreCutAndNeverOverrun) {
     ASSERT_TRUE(InitProcessApi());
     OtherProgram other("diag-owner-small");
