@@ -4,6 +4,10 @@
 // violation, division by zero, ...) of that thread first goes through TranslateSeh's
 // report (crash-dump offer, debugger line) and then reaches the guard as a WinErrorSEH.
 // After a report the guard returns, so the thread can end or shut down in order.
+// Not covered: a fault in a window procedure that a message sent from another thread or
+// process reached. The system's callback boundary takes it before any guard (it then
+// answers the sender 0), on 64-bit Windows as under Wine; such procedures check their
+// input and catch their own errors.
 #pragma once
 
 #include <windows.h>
