@@ -5,9 +5,9 @@
 // report (crash-dump offer, debugger line) and then reaches the guard as a WinErrorSEH.
 // After a report the guard returns, so the thread can end or shut down in order.
 // Not covered: a fault in a window procedure that a message sent from another thread or
-// process reached. The system's callback boundary takes it before any guard (it then
-// answers the sender 0), on 64-bit Windows as under Wine; such procedures check their
-// input and catch their own errors.
+// process reached. The system takes it where it delivered the message, before any guard
+// (under Wine, measured: the sender gets 0 and the thread goes on; 64-bit Windows also
+// stops such faults at that boundary). Such procedures check their input themselves.
 #pragma once
 
 #include <windows.h>
