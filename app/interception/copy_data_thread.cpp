@@ -43,6 +43,8 @@ public:
     }
 };
 
+}  // namespace
+
 LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
     if (cds == nullptr)
         return kHookReplyPass;
@@ -71,6 +73,8 @@ LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
                      reinterpret_cast<LPARAM>(result.changed));
     return result.reply;
 }
+
+namespace {
 
 LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_COPYDATA)

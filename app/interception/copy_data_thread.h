@@ -8,6 +8,10 @@
 
 namespace qly {
 
+// The receiver's answer to one WM_COPYDATA (the hook's forward), with the registry changes
+// and the change notice to the main window that go with it.
+LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* data);
+
 // The thread routine; ends when its message loop ends or an error escapes the handler.
 DWORD WINAPI CopyDataThread(LPVOID);
 // The published receiver window, or null before the thread made it.
