@@ -117,7 +117,8 @@ bool AddIcon(HWND tray) {
     add.flags = notify_wire::kFlagMessage | notify_wire::kFlagTip;
     add.callback_message = 0x8001;
     add.tip = u"bench";
-    return qly_test::SendNotify(tray, Owner(), notify_wire::BuildPayload(add, notify_wire::kSizeFull))
+    return qly_test::SendNotify(tray, Owner(),
+                                notify_wire::BuildPayload(add, notify_wire::kSizeFull))
                .result == 1;
 }
 
@@ -173,14 +174,20 @@ int RunBench(int n) {
         for (int k = 0; k < 4; ++k) {
             const int kind = (k + i) & 3;
             switch (kind) {
-            case 0: t[0] = TimeModify(plain_tray, payload); break;
-            case 1: t[1] = TimeModify(hooked_tray, payload); break;
-            case 2:
-                g_flag_dump_always = 1;
-                t[2] = TimeModify(hooked_tray, payload);
-                g_flag_dump_always = 0;
-                break;
-            default: t[3] = TimeBareRoundTrip(echo, bare_payload); break;
+                case 0:
+                    t[0] = TimeModify(plain_tray, payload);
+                    break;
+                case 1:
+                    t[1] = TimeModify(hooked_tray, payload);
+                    break;
+                case 2:
+                    g_flag_dump_always = 1;
+                    t[2] = TimeModify(hooked_tray, payload);
+                    g_flag_dump_always = 0;
+                    break;
+                default:
+                    t[3] = TimeBareRoundTrip(echo, bare_payload);
+                    break;
             }
         }
         if (t[0] < 0 || t[1] < 0 || t[2] < 0 || t[3] < 0) {
@@ -220,12 +227,14 @@ int RunBench(int n) {
     };
     // The 10th percentile is what the paths cost when the machine leaves them alone; the
     // median also carries the load of whatever else runs.
-    std::printf("overhead ratio (b - a) / c = %.2f at the median, %.2f at the 10th percentile "
-                "(aim: at most 1.5)\n",
-                ratio(forwarded, 0.5), ratio(forwarded, 0.1));
-    std::printf("with the dump before each forward (b' - a) / c = %.2f at the median, %.2f at "
-                "the 10th percentile\n",
-                ratio(forwarded_dump, 0.5), ratio(forwarded_dump, 0.1));
+    std::printf(
+        "overhead ratio (b - a) / c = %.2f at the median, %.2f at the 10th percentile "
+        "(aim: at most 1.5)\n",
+        ratio(forwarded, 0.5), ratio(forwarded, 0.1));
+    std::printf(
+        "with the dump before each forward (b' - a) / c = %.2f at the median, %.2f at "
+        "the 10th percentile\n",
+        ratio(forwarded_dump, 0.5), ratio(forwarded_dump, 0.1));
     return 0;
 }
 

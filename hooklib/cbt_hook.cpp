@@ -24,20 +24,20 @@ bool IsShellTrayWindow(HWND hwnd) {
 
 void RunRemoteRequest(HWND tray) {
     switch (g_hwnd_qly_cbt_op) {
-    case kCbtOpDump:
-        DumpTrayToolbars(true, true);
-        break;
-    case kCbtOpFreeDumpIcons:
-        DestroyDumpedIcons();
-        break;
-    case kCbtOpSubclass:
-        if (!HoldsTrayWindow()) {
-            g_cbt_not_from_create = 1;
-            SubclassTrayWindow(tray);
-        }
-        break;
-    default:
-        break;
+        case kCbtOpDump:
+            DumpTrayToolbars(true, true);
+            break;
+        case kCbtOpFreeDumpIcons:
+            DestroyDumpedIcons();
+            break;
+        case kCbtOpSubclass:
+            if (!HoldsTrayWindow()) {
+                g_cbt_not_from_create = 1;
+                SubclassTrayWindow(tray);
+            }
+            break;
+        default:
+            break;
     }
 }
 

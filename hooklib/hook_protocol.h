@@ -12,10 +12,10 @@ enum TrayHookCode : uint64_t {
     kHookRelease = 2,          // main -> tray: release the tray window and leave the shell
     kHookRegistryChanged = 4,  // receiver -> main window (posted)
     kHookReplayTo = 5,         // anyone -> main window: replay every icon to lParam
-    kHookMoveVisible = 6,      // main -> tray: move (g_qly_move_hwnd, g_qly_move_uid) by visible place
-    kHookMoveRaw = 7,          // main -> tray: the same to a raw toolbar index
-    kHookDump = 8,             // main -> tray: dump the toolbar with icons and tips
-    kHookFreeDumpIcons = 9,    // main -> tray: destroy the icons of the last dump
+    kHookMoveVisible = 6,  // main -> tray: move (g_qly_move_hwnd, g_qly_move_uid) by visible place
+    kHookMoveRaw = 7,      // main -> tray: the same to a raw toolbar index
+    kHookDump = 8,         // main -> tray: dump the toolbar with icons and tips
+    kHookFreeDumpIcons = 9,  // main -> tray: destroy the icons of the last dump
 };
 
 // Remote requests carried by WM_SYSCOMMAND SC_TASKLIST to the tray window (g_hwnd_qly_cbt_op).

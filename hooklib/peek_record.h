@@ -12,7 +12,7 @@ struct PeekRecord {
     uint64_t owner_window;  // first 8 bytes of the shell's per-button data
     uint32_t uid;           // next 4 bytes: the owner's icon id
     uint32_t callback_message;
-    uint64_t icon;          // icon made inside the shell from the toolbar's image list, or 0
+    uint64_t icon;            // icon made inside the shell from the toolbar's image list, or 0
     uint32_t tray_data_word;  // the 4 bytes at offset 16 of the per-button data
     uint32_t icon_version;    // the 4 bytes at offset 20 of the per-button data
     char tip[64];             // the button's text in the ANSI code page, NUL-terminated

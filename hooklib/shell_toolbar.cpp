@@ -72,9 +72,9 @@ void ShellToolbar::ReadTip(const TrayButton& button, char* tip, size_t capacity)
     const WCHAR* text;
     int chars = 0;
     if (IsStringIndex(button.text)) {
-        const LRESULT n = SendMessageW(m_toolbar, TB_GETSTRINGW,
-                                       MAKEWPARAM(kMaxTipChars + 1, button.text),
-                                       reinterpret_cast<LPARAM>(pooled));
+        const LRESULT n =
+            SendMessageW(m_toolbar, TB_GETSTRINGW, MAKEWPARAM(kMaxTipChars + 1, button.text),
+                         reinterpret_cast<LPARAM>(pooled));
         if (n <= 0)
             return;
         pooled[kMaxTipChars] = L'\0';
@@ -86,8 +86,8 @@ void ShellToolbar::ReadTip(const TrayButton& button, char* tip, size_t capacity)
         ++chars;
     if (chars == 0)
         return;
-    length = WideCharToMultiByte(CP_ACP, 0, text, chars, converted, sizeof converted, nullptr,
-                                 nullptr);
+    length =
+        WideCharToMultiByte(CP_ACP, 0, text, chars, converted, sizeof converted, nullptr, nullptr);
     if (length <= 0)
         return;
     CopyTipBounded(converted, static_cast<size_t>(length), tip, capacity, IsLeadByte);

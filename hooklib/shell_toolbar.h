@@ -10,7 +10,7 @@
 #include "hooklib/tray_buttons.h"
 
 class ShellToolbar final : public TrayButtonSource {
-public:
+  public:
     explicit ShellToolbar(HWND toolbar);
 
     int Count() override;
@@ -20,7 +20,7 @@ public:
 
     HWND Handle() const { return m_toolbar; }
 
-private:
+  private:
     HWND m_toolbar;
     HIMAGELIST m_images = nullptr;
     bool m_images_known = false;

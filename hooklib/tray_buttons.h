@@ -17,15 +17,15 @@ constexpr size_t kTrayButtonDataSize = 24;
 
 // One toolbar button as the hook sees it.
 struct TrayButton {
-    uint8_t state = 0;        // fsState
-    bool has_data = false;    // dwData was not null
-    uint64_t owner = 0;       // per-button data @0
-    uint32_t uid = 0;         // @8
-    uint32_t callback = 0;    // @12
-    uint32_t data_word = 0;   // @16
-    uint32_t version = 0;     // @20
-    int32_t bitmap = -1;      // iBitmap, the image list index
-    intptr_t text = 0;        // iString: a string pointer, a string index, 0 or -1
+    uint8_t state = 0;       // fsState
+    bool has_data = false;   // dwData was not null
+    uint64_t owner = 0;      // per-button data @0
+    uint32_t uid = 0;        // @8
+    uint32_t callback = 0;   // @12
+    uint32_t data_word = 0;  // @16
+    uint32_t version = 0;    // @20
+    int32_t bitmap = -1;     // iBitmap, the image list index
+    intptr_t text = 0;       // iString: a string pointer, a string index, 0 or -1
 };
 
 // Decodes the 24 bytes of the shell's per-button data.
@@ -33,7 +33,7 @@ void ParseTrayButtonData(const uint8_t* data, TrayButton* button);
 
 // A toolbar as the dump and the move read it.
 class TrayButtonSource {
-public:
+  public:
     virtual int Count() = 0;
     virtual bool Read(int index, TrayButton* button) = 0;
     // An icon made from the toolbar's image list for the button, or 0.
@@ -42,7 +42,7 @@ public:
     // terminated); empty when it has none.
     virtual void ReadTip(const TrayButton& button, char* tip, size_t capacity) = 0;
 
-protected:
+  protected:
     ~TrayButtonSource() = default;
 };
 

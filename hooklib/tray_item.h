@@ -11,14 +11,14 @@
 #pragma pack(push, 1)
 struct TrayItem {
     // Header written by the hook and the main program.
-    uint32_t total_size;     // whole record in bytes, header included
-    uint32_t item_flags;     // kTrayItemMerged | kTrayItemAnyIconRule
-    char exe_name[128];      // owner's executable file name, filled in by the rule lookup
-    int32_t menu_rect[4];    // left, top, right, bottom of the entry in the open tray menu
-    uint32_t list_row;       // row on the Tray Programs page while it is open
-    uint64_t sender_window;  // wParam of the shell's WM_COPYDATA; wParam of every replay
-    uint32_t copy_data_kind; // dwData of the shell's COPYDATASTRUCT (1 for notify requests)
-    uint32_t icon_version;   // uVersion last set with NIM_SETVERSION, 0 until then
+    uint32_t total_size;      // whole record in bytes, header included
+    uint32_t item_flags;      // kTrayItemMerged | kTrayItemAnyIconRule
+    char exe_name[128];       // owner's executable file name, filled in by the rule lookup
+    int32_t menu_rect[4];     // left, top, right, bottom of the entry in the open tray menu
+    uint32_t list_row;        // row on the Tray Programs page while it is open
+    uint64_t sender_window;   // wParam of the shell's WM_COPYDATA; wParam of every replay
+    uint32_t copy_data_kind;  // dwData of the shell's COPYDATASTRUCT (1 for notify requests)
+    uint32_t icon_version;    // uVersion last set with NIM_SETVERSION, 0 until then
 
     // The shell's notify data, as the owner's Shell_NotifyIcon produced it.
     uint32_t signature;         // kShellNotifySignature
@@ -67,22 +67,22 @@ constexpr uint32_t kNifState = 0x8;
 constexpr uint32_t kNifInfo = 0x10;
 
 // Offsets of the tail fields in the UTF-16 layout (NT) ...
-constexpr size_t kTrayItemTipW = 212;          // WCHAR[128]
+constexpr size_t kTrayItemTipW = 212;  // WCHAR[128]
 constexpr size_t kTrayItemStateW = 468;
 constexpr size_t kTrayItemStateMaskW = 472;
-constexpr size_t kTrayItemInfoW = 476;         // WCHAR[256]
-constexpr size_t kTrayItemVersionW = 988;      // uTimeout / uVersion
-constexpr size_t kTrayItemInfoTitleW = 992;    // WCHAR[64]
+constexpr size_t kTrayItemInfoW = 476;       // WCHAR[256]
+constexpr size_t kTrayItemVersionW = 988;    // uTimeout / uVersion
+constexpr size_t kTrayItemInfoTitleW = 992;  // WCHAR[64]
 constexpr size_t kTrayItemInfoFlagsW = 1120;
 constexpr size_t kTrayItemGuidW = 1124;
 constexpr size_t kTrayItemBalloonIconW = 1140;
 // ... and in the 8-bit layout.
-constexpr size_t kTrayItemTipA = 212;          // char[128]
+constexpr size_t kTrayItemTipA = 212;  // char[128]
 constexpr size_t kTrayItemStateA = 340;
 constexpr size_t kTrayItemStateMaskA = 344;
-constexpr size_t kTrayItemInfoA = 348;         // char[256]
+constexpr size_t kTrayItemInfoA = 348;  // char[256]
 constexpr size_t kTrayItemVersionA = 604;
-constexpr size_t kTrayItemInfoTitleA = 608;    // char[64]
+constexpr size_t kTrayItemInfoTitleA = 608;  // char[64]
 constexpr size_t kTrayItemInfoFlagsA = 672;
 
 static_assert(sizeof(TrayItem) == kTrayItemFixedSize, "TrayItem crosses processes");

@@ -63,8 +63,8 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
         return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
 
     alignas(8) uint8_t record[kMaxForwardRecord];
-    const size_t total = BuildForwardRecord(static_cast<uint64_t>(wparam), cds->dwData,
-                                            cds->lpData, cds->cbData, record, sizeof record);
+    const size_t total = BuildForwardRecord(static_cast<uint64_t>(wparam), cds->dwData, cds->lpData,
+                                            cds->cbData, record, sizeof record);
     if (total == 0)
         return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
     const uint32_t command = reinterpret_cast<const TrayItem*>(record)->command;
@@ -77,10 +77,9 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     forward.cbData = static_cast<DWORD>(total);
     forward.lpData = record;
     DWORD_PTR answer = kHookReplyPass;
-    const LRESULT sent = SendMessageTimeoutA(AsWindow(g_receiver_hwnd), WM_COPYDATA,
-                                             static_cast<WPARAM>(g_shell_tray_hwnd),
-                                             reinterpret_cast<LPARAM>(&forward), SMTO_BLOCK,
-                                             kForwardTimeoutMs, &answer);
+    const LRESULT sent = SendMessageTimeoutA(
+        AsWindow(g_receiver_hwnd), WM_COPYDATA, static_cast<WPARAM>(g_shell_tray_hwnd),
+        reinterpret_cast<LPARAM>(&forward), SMTO_BLOCK, kForwardTimeoutMs, &answer);
     if (!g_flag_dump_always_no_icon)
         DestroyDumpedIcons();
     if (sent == 0)
@@ -112,21 +111,21 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
 LRESULT CALLBACK TraySubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     if (msg == WM_USER_QLY_HOOK_MSG) {
         switch (static_cast<uint64_t>(wparam)) {
-        case kHookRelease:
-            return HandleRelease();
-        case kHookMoveVisible:
-        case kHookMoveRaw:
-            return MoveTrayButton(g_qly_move_hwnd, g_qly_move_uid,
-                                  static_cast<int32_t>(static_cast<uint32_t>(lparam)),
-                                  wparam == kHookMoveRaw);
-        case kHookDump:
-            DumpTrayToolbars(true, true);
-            return 0;
-        case kHookFreeDumpIcons:
-            DestroyDumpedIcons();
-            return 0;
-        default:
-            break;
+            case kHookRelease:
+                return HandleRelease();
+            case kHookMoveVisible:
+            case kHookMoveRaw:
+                return MoveTrayButton(g_qly_move_hwnd, g_qly_move_uid,
+                                      static_cast<int32_t>(static_cast<uint32_t>(lparam)),
+                                      wparam == kHookMoveRaw);
+            case kHookDump:
+                DumpTrayToolbars(true, true);
+                return 0;
+            case kHookFreeDumpIcons:
+                DestroyDumpedIcons();
+                return 0;
+            default:
+                break;
         }
     } else if (msg == WM_COPYDATA && g_receiver_hwnd != 0 && lparam != 0) {
         return ForwardNotifyRequest(hwnd, wparam, lparam);
@@ -152,8 +151,8 @@ void PostHookNotice(WPARAM code) {
 
 bool SubclassTrayWindow(HWND tray) {
     g_shell_tray_hwnd = reinterpret_cast<uintptr_t>(tray);
-    const LONG_PTR previous = SetWindowLongPtrA(tray, GWLP_WNDPROC,
-                                                reinterpret_cast<LONG_PTR>(TraySubclassProc));
+    const LONG_PTR previous =
+        SetWindowLongPtrA(tray, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TraySubclassProc));
     if (previous == 0)
         return false;
     g_previous_tray_proc = reinterpret_cast<WNDPROC>(previous);
@@ -190,8 +189,7 @@ void DumpTrayToolbars(bool icons, bool tips) {
     HWND second = AsWindow(g_hwnd_tray_toolbar2);
     if (second != nullptr && second != first) {
         ShellToolbar system_area(second);
-        DumpTrayButtons(system_area, options, g_qly_data_peek, kPeekRecordCount,
-                        &g_qly_data_count);
+        DumpTrayButtons(system_area, options, g_qly_data_peek, kPeekRecordCount, &g_qly_data_count);
     }
 }
 

@@ -13,8 +13,7 @@ struct SizeCode {
 // The sizes the notify-icon structure has had, each with 8 added for the two handles the
 // forward widens, and the code the main program uses to tell them apart.
 constexpr SizeCode kSizeCodes[] = {
-    {104, 14}, {168, 10}, {496, 15}, {512, 16}, {520, 17},
-    {944, 11}, {960, 12}, {968, 13},
+    {104, 14}, {168, 10}, {496, 15}, {512, 16}, {520, 17}, {944, 11}, {960, 12}, {968, 13},
 };
 
 }  // namespace

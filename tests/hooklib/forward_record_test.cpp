@@ -9,7 +9,9 @@
 
 namespace {
 
-void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); }
+void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    std::memcpy(&b[at], &v, 4);
+}
 uint32_t GetU32(const std::vector<uint8_t>& b, size_t at) {
     uint32_t v;
     std::memcpy(&v, &b[at], 4);
@@ -30,11 +32,11 @@ std::vector<uint8_t> ShellRequest(size_t size, uint32_t command = kNimModify) {
     PutU32(b, 0, kShellNotifySignature);
     PutU32(b, 4, command);
     PutU32(b, 8, static_cast<uint32_t>(size - 8));  // the notify data's own cbSize
-    PutU32(b, 12, 0xF0012345);                       // hWnd, high bit set
-    PutU32(b, 16, 77);                               // uID
+    PutU32(b, 12, 0xF0012345);                      // hWnd, high bit set
+    PutU32(b, 16, 77);                              // uID
     PutU32(b, 20, kNifMessage | kNifIcon | kNifTip);
-    PutU32(b, 24, 0x8123);                           // callback message
-    PutU32(b, 28, 0x80ABCDEF);                       // hIcon, high bit set
+    PutU32(b, 24, 0x8123);      // callback message
+    PutU32(b, 28, 0x80ABCDEF);  // hIcon, high bit set
     b.resize(size);
     return b;
 }
@@ -43,8 +45,8 @@ std::vector<uint8_t> Forward(const std::vector<uint8_t>& request,
                              uint64_t kind = 1,
                              size_t capacity = kMaxForwardRecord) {
     std::vector<uint8_t> out(capacity, 0xCC);
-    const size_t n = BuildForwardRecord(0x1234567890ABCDEFull, kind, request.data(),
-                                        request.size(), out.data(), out.size());
+    const size_t n = BuildForwardRecord(0x1234567890ABCDEFull, kind, request.data(), request.size(),
+                                        out.data(), out.size());
     out.resize(n);
     return out;
 }
@@ -52,16 +54,16 @@ std::vector<uint8_t> Forward(const std::vector<uint8_t>& request,
 TEST(ForwardedRecord, CarriesEveryRequestSizeWithWidenedHandlesAndAZeroHeader) {
     // 32: the fixed part only; 160/512/964: the shell's sizes over the years; 4096: the
     // largest request still forwarded; odd sizes for good measure.
-    for (size_t size : {size_t{32}, size_t{33}, size_t{160}, size_t{512}, size_t{964},
-                        size_t{1001}, kMaxNotifyRequest}) {
+    for (size_t size : {size_t{32}, size_t{33}, size_t{160}, size_t{512}, size_t{964}, size_t{1001},
+                        kMaxNotifyRequest}) {
         SCOPED_TRACE(size);
         const std::vector<uint8_t> request = ShellRequest(size);
         const std::vector<uint8_t> record = Forward(request);
         ASSERT_EQ(record.size(), size + 180);
 
-        EXPECT_EQ(GetU32(record, 0), size + 180);  // total size
+        EXPECT_EQ(GetU32(record, 0), size + 180);               // total size
         EXPECT_EQ(GetU64(record, 156), 0x1234567890ABCDEFull);  // sender window
-        EXPECT_EQ(GetU32(record, 164), 1u);                      // copy-data kind
+        EXPECT_EQ(GetU32(record, 164), 1u);                     // copy-data kind
         // Item flags, executable name, menu rectangle, list row, icon version: zero.
         for (size_t at = 4; at < 156; ++at)
             ASSERT_EQ(record[at], 0) << "header byte " << at;
@@ -69,7 +71,7 @@ TEST(ForwardedRecord, CarriesEveryRequestSizeWithWidenedHandlesAndAZeroHeader) {
 
         EXPECT_EQ(GetU32(record, 172), kShellNotifySignature);
         EXPECT_EQ(GetU32(record, 176), kNimModify);
-        EXPECT_EQ(GetU32(record, 180), size - 8 + 8);  // the request's cbSize plus 8
+        EXPECT_EQ(GetU32(record, 180), size - 8 + 8);   // the request's cbSize plus 8
         EXPECT_EQ(GetU64(record, 184), 0xF0012345ull);  // zero-extended, not sign-extended
         EXPECT_EQ(GetU32(record, 192), 77u);
         EXPECT_EQ(GetU32(record, 196), kNifMessage | kNifIcon | kNifTip);

@@ -28,7 +28,7 @@ struct Received {
 };
 
 class HookReceiver {
-public:
+  public:
     HookReceiver();
     ~HookReceiver();
     HookReceiver(const HookReceiver&) = delete;
@@ -55,7 +55,7 @@ public:
     // Destroys the window (a main program whose receiver is gone).
     void DestroyWindowNow();
 
-private:
+  private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void Loop();
     bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) const;

@@ -22,7 +22,7 @@ inline HWND FakeOwner(uint32_t n) {
 }
 
 class HookedTray : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetSharedSection(); }
     void TearDown() override {
         UninstallHooks();

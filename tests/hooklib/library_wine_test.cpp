@@ -22,7 +22,8 @@ namespace {
 // The section header of `name` in a PE file, read by hand.
 bool SectionFlags(const std::wstring& path, const char* name, uint32_t* flags) {
     std::ifstream in(path.c_str(), std::ios::binary);
-    const std::vector<uint8_t> f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> f((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
     auto u16 = [&](size_t at) { return static_cast<uint32_t>(f.at(at) | f.at(at + 1) << 8); };
     auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
     if (f.size() < 0x40)
@@ -63,7 +64,7 @@ TEST(SharedSection, ValueWrittenByOneProcessIsReadByAnother) {
 }
 
 class TrayWindows : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetSharedSection(); }
 };
 
@@ -73,11 +74,12 @@ TEST_F(TrayWindows, FoundInEveryLayoutOfTheStandInShell) {
         int result;
         bool second_toolbar;
     };
-    for (const Case& c : {Case{L"--layout=pager2", 3, true}, Case{L"--layout=pager1", 3, false},
-                          Case{L"--layout=flat", 3, false},
-                          Case{L"--layout=pager2 --no-balloon", 2, true},
-                          Case{L"--layout=flat --no-balloon", 2, false}}) {
-        SCOPED_TRACE(testing::Message() << std::string(c.switches, c.switches + wcslen(c.switches)));
+    for (const Case& c :
+         {Case{L"--layout=pager2", 3, true}, Case{L"--layout=pager1", 3, false},
+          Case{L"--layout=flat", 3, false}, Case{L"--layout=pager2 --no-balloon", 2, true},
+          Case{L"--layout=flat --no-balloon", 2, false}}) {
+        SCOPED_TRACE(testing::Message()
+                     << std::string(c.switches, c.switches + wcslen(c.switches)));
         ResetSharedSection();
         qly_test::TrayHost host(c.switches);
         ASSERT_TRUE(host.Started());
@@ -188,7 +190,8 @@ TEST(IconCopy, CopiesAnIconAndNothingOfNone) {
     std::memset(xor_bits, 0x80, sizeof xor_bits);
     HICON icon = CreateIcon(nullptr, 32, 32, 1, 32, and_bits, xor_bits);
     ASSERT_NE(icon, nullptr);
-    HICON copy = reinterpret_cast<HICON>(static_cast<uintptr_t>(SpecialCopyIcon(reinterpret_cast<uintptr_t>(icon))));
+    HICON copy = reinterpret_cast<HICON>(
+        static_cast<uintptr_t>(SpecialCopyIcon(reinterpret_cast<uintptr_t>(icon))));
     ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy, icon);
     // The copy stands on its own: it survives the original.

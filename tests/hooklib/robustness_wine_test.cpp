@@ -25,7 +25,7 @@ namespace {
 // goes; so trayhost is started from a Unix shell that redirects it, in the same prefix and
 // wineserver as this test.
 class WatchedTrayHost {
-public:
+  public:
     WatchedTrayHost() {
         // The Unix path of our bin folder, from Wine's own mapping.
         using UnixNameFn = char*(CDECL*)(const wchar_t* dos_name);
@@ -56,8 +56,12 @@ public:
         std::string exe = unix_bin + "/trayhost.exe";
         std::string log = unix_bin + "/robustness_trayhost_stderr.txt";
         std::string script = "WINEDEBUG=-all,err+seh,+pid exec wine \"$0\" 2>\"$1\" >/dev/null";
-        char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), &script[0],
-                        &exe[0], &log[0], nullptr};
+        char* argv[] = {const_cast<char*>("/bin/sh"),
+                        const_cast<char*>("-c"),
+                        &script[0],
+                        &exe[0],
+                        &log[0],
+                        nullptr};
         const LONG status = spawn(argv, 0);
         if (status != 0) {
             m_error = "spawn failed: " + std::to_string(status);
@@ -67,8 +71,9 @@ public:
             HWND control = FindWindowW(L"TrayHostControl", nullptr);
             if (control != nullptr && m_pid == 0) {
                 GetWindowThreadProcessId(control, &m_pid);
-                m_process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE |
-                                        PROCESS_QUERY_LIMITED_INFORMATION, FALSE, m_pid);
+                m_process =
+                    OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                FALSE, m_pid);
             }
             if (m_pid != 0)
                 m_tray = qly_test::FindWindowOfProcess(L"Shell_TrayWnd", m_pid);
@@ -114,7 +119,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::wstring m_log;
     HANDLE m_process = nullptr;
     DWORD m_pid = 0;
@@ -140,8 +145,12 @@ TEST(Robustness, TrayTakenOverSurvivesRandomCopyData) {
     std::deque<uint64_t> replies;
     for (int i = 0; i < 6000; ++i) {
         const uint32_t r = pick(6);
-        replies.push_back(r == 0 ? 0 : r == 1 ? 1 : r == 2 ? 0xFFFFFFFF : r == 3 ? 2 + pick(8)
-                          : r == 4 ? 2 + 0x7FFFFFFFull : 0xFFFFFFFFFFFFFFFFull);
+        replies.push_back(r == 0   ? 0
+                          : r == 1 ? 1
+                          : r == 2 ? 0xFFFFFFFF
+                          : r == 3 ? 2 + pick(8)
+                          : r == 4 ? 2 + 0x7FFFFFFFull
+                                   : 0xFFFFFFFFFFFFFFFFull);
     }
     rx.Script(replies, 1);
 
@@ -151,10 +160,18 @@ TEST(Robustness, TrayTakenOverSurvivesRandomCopyData) {
         const uint32_t shape = pick(6);
         size_t size;
         switch (shape) {
-        case 0: size = pick(32); break;                    // too short
-        case 1: size = 32 + pick(notify_wire::kSizeFull); break;  // any plausible size
-        case 2: size = 4097 + pick(12000); break;          // oversized
-        default: size = pick(1200); break;
+            case 0:
+                size = pick(32);
+                break;  // too short
+            case 1:
+                size = 32 + pick(notify_wire::kSizeFull);
+                break;  // any plausible size
+            case 2:
+                size = 4097 + pick(12000);
+                break;  // oversized
+            default:
+                size = pick(1200);
+                break;
         }
         buf.resize(size);
         for (uint8_t& b : buf)
@@ -176,8 +193,9 @@ TEST(Robustness, TrayTakenOverSurvivesRandomCopyData) {
         }
         const ULONG_PTR kind = pick(8) == 0 ? pick(4) : 1;
         HWND sender = FakeOwner(pick(16));
-        const qly_test::WireResult r = qly_test::SendCopyData(
-            host.Tray(), sender, kind, size ? buf.data() : nullptr, static_cast<DWORD>(size), 20000);
+        const qly_test::WireResult r =
+            qly_test::SendCopyData(host.Tray(), sender, kind, size ? buf.data() : nullptr,
+                                   static_cast<DWORD>(size), 20000);
         ASSERT_TRUE(r.delivered) << "message " << i << " got no answer";
         if (kind == 1 && sign && size >= 32 && size <= 4096)
             ++well_formed;

@@ -21,7 +21,7 @@ struct FakeButton {
 };
 
 class FakeToolbar final : public TrayButtonSource {
-public:
+  public:
     explicit FakeToolbar(std::vector<FakeButton> buttons) : m_buttons(std::move(buttons)) {}
 
     int Count() override { return static_cast<int>(m_buttons.size()); }
@@ -54,7 +54,7 @@ public:
 
     int m_icons_made = 0;
 
-private:
+  private:
     std::vector<FakeButton> m_buttons;
 };
 
@@ -237,7 +237,9 @@ TEST(AddMove, NothingMovesWithoutANewButtonOrAMoveAnswer) {
     EXPECT_FALSE(PlanAddMove(0, 4, 5, false, &m));
 }
 
-bool FakeLead(uint8_t b) { return b >= 0x81 && b <= 0x9F; }
+bool FakeLead(uint8_t b) {
+    return b >= 0x81 && b <= 0x9F;
+}
 
 TEST(TipCopy, NeverSplitsADoubleByteCharacterAndAlwaysTerminates) {
     char tip[8];

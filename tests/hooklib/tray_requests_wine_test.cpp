@@ -15,18 +15,25 @@ using notify_wire::kAdd;
 using notify_wire::kModify;
 
 class TrayRequests : public HookedTray {
-protected:
+  protected:
     // Hides icon `uid` in the tray, as its owner would.
     void Hide(uint32_t uid) {
         notify_wire::NotifyFields f = qly_test::Fields(kModify, FakeOwner(uid), uid);
         f.flags = notify_wire::kFlagState;
         f.state = f.state_mask = notify_wire::kStateHidden;
-        ASSERT_EQ(qly_test::SendNotify(Tray(), FakeOwner(uid), notify_wire::BuildPayload(f, notify_wire::kSizeFull)).result, 1);
+        ASSERT_EQ(qly_test::SendNotify(Tray(), FakeOwner(uid),
+                                       notify_wire::BuildPayload(f, notify_wire::kSizeFull))
+                      .result,
+                  1);
     }
     void SetVersion(uint32_t uid, uint32_t version) {
-        notify_wire::NotifyFields f = qly_test::Fields(notify_wire::kSetVersion, FakeOwner(uid), uid);
+        notify_wire::NotifyFields f =
+            qly_test::Fields(notify_wire::kSetVersion, FakeOwner(uid), uid);
         f.timeout_or_version = version;
-        ASSERT_EQ(qly_test::SendNotify(Tray(), FakeOwner(uid), notify_wire::BuildPayload(f, notify_wire::kSizeFull)).result, 1);
+        ASSERT_EQ(qly_test::SendNotify(Tray(), FakeOwner(uid),
+                                       notify_wire::BuildPayload(f, notify_wire::kSizeFull))
+                      .result,
+                  1);
     }
     // Moves icon `uid` with code 6 or 7; the hook's result.
     LRESULT Move(uint32_t uid, int32_t target, bool raw) {
@@ -43,7 +50,8 @@ protected:
             const qly_test::TrayButton& b = state.buttons[i];
             const PeekRecord& r = g_qly_data_peek[i];
             EXPECT_EQ(r.state & kButtonStateHidden, b.hidden ? kButtonStateHidden : 0);
-            EXPECT_EQ(static_cast<uint32_t>(uint64_t{r.owner_window}), static_cast<uint32_t>(b.owner));
+            EXPECT_EQ(static_cast<uint32_t>(uint64_t{r.owner_window}),
+                      static_cast<uint32_t>(b.owner));
             EXPECT_EQ(uint32_t{r.uid}, b.uid);
             EXPECT_EQ(uint32_t{r.callback_message}, b.callback);
             EXPECT_EQ(uint32_t{r.tray_data_word}, b.flags);

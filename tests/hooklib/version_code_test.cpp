@@ -10,9 +10,8 @@ namespace {
 
 TEST(IconVersionCode, SizeOfTheNotifyDataNamesItsGeneration) {
     const std::pair<uint32_t, uint32_t> table[] = {
-        {0, 0},     {104, 14},  {168, 10},  {496, 15},  {512, 16}, {520, 17},
-        {944, 11},  {960, 12},  {968, 13},  {8, 0},     {160, 0},  {964, 0},
-        {969, 0},   {0xFFFFFFFF, 0},
+        {0, 0},    {104, 14}, {168, 10}, {496, 15}, {512, 16}, {520, 17}, {944, 11},
+        {960, 12}, {968, 13}, {8, 0},    {160, 0},  {964, 0},  {969, 0},  {0xFFFFFFFF, 0},
     };
     for (const auto& [cb_size, code] : table) {
         TrayItem item{};
