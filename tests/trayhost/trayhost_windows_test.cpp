@@ -131,3 +131,34 @@ TEST(TrayhostWindows, ButtonsCarryTheirRecordTipAndImageInTheToolbar) {
     EXPECT_EQ(SendMessageW(s.toolbar, TB_BUTTONCOUNT, 0, 0), 1);
     DestroyWindow(owner);
 }
+
+TEST(TrayhostWindows, SystemIconsSitInTheSecondToolbarOutOfReachOfRequests) {
+    TrayHost host(L"--system-icons=2");
+    ASSERT_TRUE(host.Started());
+    TrayState s = host.State();
+    const std::vector<TrayButton> system = s.Toolbar(2);
+    ASSERT_EQ(system.size(), 2u);
+    EXPECT_EQ(system[0].OwnerWindow(), host.Tray());
+    EXPECT_EQ(system[0].uid, 1u);
+    EXPECT_EQ(system[1].uid, 2u);
+    EXPECT_EQ(system[1].tip, "System icon 2");
+    EXPECT_EQ(system[0].callback, 0u);
+    EXPECT_TRUE(s.Toolbar(1).empty());
+
+    // A delete in the tray window's name does not reach them; an add goes to the first toolbar.
+    HWND tray = host.Tray();
+    EXPECT_EQ(SendNotify(tray, tray,
+                         notify_wire::BuildPayload(Fields(notify_wire::kDelete, tray, 1),
+                                                   notify_wire::kSizeFull))
+                  .result,
+              FALSE);
+    EXPECT_EQ(SendNotify(tray, tray,
+                         notify_wire::BuildPayload(Fields(notify_wire::kAdd, tray, 1),
+                                                   notify_wire::kSizeFull))
+                  .result,
+              TRUE);
+    s = host.State();
+    EXPECT_EQ(s.Toolbar(1).size(), 1u);
+    EXPECT_EQ(s.Toolbar(2).size(), 2u);
+    EXPECT_EQ(s.buttons.back().toolbar, 2);
+}

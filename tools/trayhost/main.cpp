@@ -49,6 +49,9 @@ bool ParseOptions(int argc, char** argv, trayhost::Options* options) {
             options->balloon = false;
         else if (a == "--no-tray")
             options->start_tray = false;
+        else if (a.compare(0, 15, "--system-icons=") == 0 && a.size() == 16 && a[15] >= '0' &&
+                 a[15] <= '8')
+            options->system_icons = a[15] - '0';
         else if (a.compare(0, 10, "--preload=") == 0 && a.size() > 10)
             options->preload = a.substr(10);
         else

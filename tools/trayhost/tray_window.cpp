@@ -186,11 +186,40 @@ bool TrayWindow::Create() {
             SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, 300);
         }
     }
+    AddSystemIcons();
     Layout();
     ShowWindow(m_tray, SW_SHOWNOACTIVATE);
     UpdateWindow(m_tray);
     SendNotifyMessageW(HWND_BROADCAST, m_taskbar_created, 0, 0);
     return true;
+}
+
+// Buttons that the shell itself owns (clock, volume, network on the systems that had a
+// "System Control Area"): owner = the tray window, uID 1..n, no callback message.
+void TrayWindow::AddSystemIcons() {
+    if (!m_toolbar2 || !m_images)
+        return;
+    for (int i = 1; i <= m_options.system_icons; ++i) {
+        auto icon = std::make_unique<Icon>();
+        icon->record.owner = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(m_tray));
+        icon->record.uid = static_cast<uint32_t>(i);
+        icon->command_id = m_next_command++;
+        icon->tip = L"System icon " + std::to_wstring(i);
+        HICON image = MakePlaceholderIcon(static_cast<uint32_t>(i + 4));
+        icon->image = image ? ImageList_ReplaceIcon(m_images, -1, image) : -1;
+        if (image)
+            DestroyIcon(image);
+        TBBUTTON b = {};
+        b.iBitmap = icon->image >= 0 ? icon->image : I_IMAGENONE;
+        b.idCommand = icon->command_id;
+        b.fsState = TBSTATE_ENABLED;
+        b.fsStyle = BTNS_BUTTON | BTNS_NOPREFIX;
+        b.dwData = reinterpret_cast<DWORD_PTR>(&icon->record);
+        b.iString = reinterpret_cast<INT_PTR>(icon->tip.c_str());
+        const int count = static_cast<int>(SendMessageW(m_toolbar2, TB_BUTTONCOUNT, 0, 0));
+        if (SendMessageW(m_toolbar2, TB_INSERTBUTTONW, count, reinterpret_cast<LPARAM>(&b)))
+            m_system_icons.push_back(std::move(icon));
+    }
 }
 
 void TrayWindow::Layout() {
@@ -231,6 +260,7 @@ void TrayWindow::Destroy() {
         m_images = nullptr;
     }
     m_icons.clear();
+    m_system_icons.clear();
     m_free_images.clear();
 }
 
@@ -351,9 +381,11 @@ TrayWindow::Icon* TrayWindow::Find(uint64_t owner, uint32_t uid) {
 }
 
 TrayWindow::Icon* TrayWindow::FromButtonData(DWORD_PTR data) const {
-    for (const auto& icon : m_icons) {
-        if (reinterpret_cast<DWORD_PTR>(&icon->record) == data)
-            return icon.get();
+    for (const auto* list : {&m_icons, &m_system_icons}) {
+        for (const auto& icon : *list) {
+            if (reinterpret_cast<DWORD_PTR>(&icon->record) == data)
+                return icon.get();
+        }
     }
     return nullptr;
 }

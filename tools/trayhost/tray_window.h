@@ -27,6 +27,7 @@ struct Options {
     bool balloon = true;     // create the balloon tooltip
     bool start_tray = true;  // create the tray window at start
     std::string preload;     // a DLL to load at start and free on request
+    int system_icons = 0;    // buttons of the shell's own in "System Control Area" (pager2)
 };
 
 class TrayWindow {
@@ -77,6 +78,7 @@ class TrayWindow {
     void HideBalloon();
     void SendCallbacks(const Icon& icon, HWND toolbar, int index, UINT mouse_message) const;
     void Layout();
+    void AddSystemIcons();
 
     Options m_options;
     HWND m_tray = nullptr;
@@ -88,6 +90,8 @@ class TrayWindow {
     HWND m_tooltip = nullptr;
     HIMAGELIST m_images = nullptr;
     std::vector<std::unique_ptr<Icon>> m_icons;
+    // The shell's own buttons in the second toolbar; no request reaches them.
+    std::vector<std::unique_ptr<Icon>> m_system_icons;
     std::vector<int> m_free_images;
     int m_next_command = 1;
     UINT m_taskbar_created = 0;
