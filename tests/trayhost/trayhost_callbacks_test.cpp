@@ -110,6 +110,22 @@ TEST_F(TrayhostCallbacks, AnIconWithoutCallbackMessageGetsNothing) {
         EXPECT_NE(m.hwnd, m_owner) << std::hex << m.message;
 }
 
+// A real mouse message on a button, as the pointer over the tray produces it, reaches the
+// owner like the control command's click.
+TEST_F(TrayhostCallbacks, AMousePressOnAButtonReachesItsOwner) {
+    AddIcon(8, 0);
+    const TrayState s = m_host.State();
+    ASSERT_NE(s.toolbar, nullptr);
+    // The first button starts at the toolbar's left edge.
+    ASSERT_TRUE(PostMessageW(s.toolbar, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(8, 8)));
+    ASSERT_TRUE(PostMessageW(s.toolbar, WM_RBUTTONUP, 0, MAKELPARAM(8, 8)));
+    ASSERT_TRUE(m_recorder.WaitForCount(m_owner, kCallback, 2));
+    const auto got = m_recorder.MessagesOf(m_owner, kCallback);
+    EXPECT_EQ(got[0].wparam, 8u);
+    EXPECT_EQ(got[0].lparam, WM_RBUTTONDOWN);
+    EXPECT_EQ(got[1].lparam, WM_RBUTTONUP);
+}
+
 // The same through the test client: its log records what its window received.
 TEST(TrayhostCallbacksClient, NotifyClientLogsTheCallbacksOfAClick) {
     TrayHost host;
