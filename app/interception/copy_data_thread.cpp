@@ -2,6 +2,7 @@
 #include "app/interception/copy_data_thread.h"
 
 #include <atomic>
+#include <exception>
 #include <string>
 
 #include "app/diag/log.h"
@@ -76,9 +77,20 @@ LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
 
 namespace {
 
+// An error of the handler must not unwind through the system's dispatch frames: it is
+// kept here, the loop ends, and the thread's guard reports it (and the thread ends).
+std::exception_ptr g_escaped;
+
 LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_COPYDATA)
-        return AnswerForward(wparam, reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+    if (message == WM_COPYDATA) {
+        try {
+            return AnswerForward(wparam, reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+        } catch (...) {
+            g_escaped = std::current_exception();
+            PostQuitMessage(0);
+            return kHookReplyPass;
+        }
+    }
     if (message == WM_USER_QLY_HOOK_MSG || message == WM_COMMAND)
         return PostMessageA(MainWindow(), message, wparam, lparam);
     return DefWindowProcA(window, message, wparam, lparam);
@@ -101,6 +113,8 @@ void ReceiverLoop() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    if (g_escaped)
+        std::rethrow_exception(g_escaped);
 }
 
 }  // namespace

@@ -213,6 +213,39 @@ TEST_F(Road, ReplayAllGoesThroughInterceptionAgainAndRegistersTheSameIcons) {
     EXPECT_TRUE(Contains(tray, m_host->MainWindow(), 0)) << "our own icon first";
 }
 
+TEST_F(Road, ReplayThatGoesBackThroughInterceptionArrivesAsTheSameRecord) {
+    Start();
+    uint32_t uid = 10;
+    for (uint32_t size : {notify_wire::kSizeV1, notify_wire::kSizeV2, notify_wire::kSizeFull}) {
+        ++uid;
+        notify_wire::NotifyFields f = Fields(kAdd, A(), uid);
+        f.flags = notify_wire::kFlagMessage | notify_wire::kFlagTip | notify_wire::kFlagInfo;
+        f.tip = u"replayed tip";
+        f.info = u"balloon text";
+        f.info_title = u"title";
+        f.info_flags = 1;
+        f.timeout_or_version = 3000;
+        ASSERT_EQ(NotifyFields(f, size).result, 1);
+        std::vector<uint8_t> before;
+        {
+            qly::InterceptionGuard lock(qly::InterceptionLock());
+            const TrayItem* item = find_qly(reinterpret_cast<uintptr_t>(A()), uid);
+            ASSERT_NE(item, nullptr);
+            const uint8_t* b = reinterpret_cast<const uint8_t*>(item);
+            before.assign(b, b + item->total_size);
+            qly::Registry().Remove(const_cast<TrayItem*>(item));
+        }
+        // Replayed without passing interception by: the hook forwards what the tray got.
+        qly::SendStoredToTray(reinterpret_cast<const TrayItem*>(before.data()), kNimAdd, false, SMTO_NORMAL,
+                              qly::kReplayTimeoutMs);
+        qly::InterceptionGuard lock(qly::InterceptionLock());
+        const TrayItem* again = find_qly(reinterpret_cast<uintptr_t>(A()), uid);
+        ASSERT_NE(again, nullptr) << size;
+        const uint8_t* b = reinterpret_cast<const uint8_t*>(again);
+        EXPECT_EQ(std::vector<uint8_t>(b, b + again->total_size), before) << "cbSize " << size;
+    }
+}
+
 TEST_F(Road, ReplayAllWithAnEmptyRegistryAddsOnlyTheProgramsOwnIcon) {
     Start();
     qly::SetOwnIcon(m_host->MainWindow(), "Quillory", 0, false);
