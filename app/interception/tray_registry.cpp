@@ -43,6 +43,17 @@ TrayItem* TrayRegistry::Insert(const TrayItem* record, const TrayItem* before) {
     return item;
 }
 
+void TrayRegistry::MoveBefore(TrayItem* item, const TrayItem* before) {
+    auto it = Locate(item);
+    if (it == m_items.end() || item == before)
+        return;
+    auto at = before ? Locate(before) : m_items.end();
+    if (before && at == m_items.end())
+        return;
+    // A splice keeps the list node, so the index's iterator stays valid.
+    m_items.splice(at, m_items, it);
+}
+
 void TrayRegistry::Remove(TrayItem* item) {
     auto it = Locate(item);
     if (it == m_items.end())

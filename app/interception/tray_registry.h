@@ -51,6 +51,9 @@ public:
     TrayItem* Insert(const TrayItem* record, const TrayItem* before = nullptr);
     // Unlinks the item, destroys its icon copy and frees it.
     void Remove(TrayItem* item);
+    // Moves a stored item before `before` (null: to the end) without copying it, so its
+    // icon copy and every pointer to it stay valid. Items not stored here are left alone.
+    void MoveBefore(TrayItem* item, const TrayItem* before);
     // Applies a request of the same total size to the stored item, field by field.
     void ModifyInPlace(TrayItem* stored, const TrayItem* incoming);
     // Replaces a merged item by a request of another size, which inherits the icon,

@@ -1,0 +1,132 @@
+// DoDump; see tray_dump.h.
+#include "app/interception/tray_dump.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/diag/log.h"
+#include "app/interception/interception_state.h"
+#include "app/interception/special_tray_ops.h"
+#include "app/interception/tray_dump_record.h"
+#include "app/interception/tray_sort.h"
+#include "app/settings/rule_engine.h"
+#include "hooklib/hook_protocol.h"
+#include "hooklib/qlydll.h"
+
+namespace qly {
+
+namespace {
+
+HWND AsWindow(uint64_t h) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
+}
+
+// The dumped tip (8-bit, ANSI code page) as UTF-16 for the record's tip field.
+std::u16string WideTip(const PeekRecord& entry) {
+    const int length = static_cast<int>(strnlen(entry.tip, sizeof entry.tip));
+    if (length == 0)
+        return {};
+    wchar_t wide[sizeof entry.tip + 1] = {};
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, entry.tip, length, wide, static_cast<int>(sizeof entry.tip));
+    std::u16string out;
+    for (int i = 0; i < n; ++i)
+        out.push_back(static_cast<char16_t>(wide[i]));
+    return out;
+}
+
+// Removes a button from the real tray by the request Shell_NotifyIcon would send, marked
+// so that the hook (should it already sit in the tray) lets it by unforwarded.
+void DeleteFromTray(uint64_t owner, uint32_t uid) {
+    const std::vector<uint8_t> record = ShellDeleteRecord(owner, uid);
+    SendStoredToTray(reinterpret_cast<const TrayItem*>(record.data()), kNimDelete, true,
+                     SMTO_NORMAL, kPurgeTimeoutMs);
+}
+
+// Adopts one dumped button; true when the registry gained an item.
+bool AdoptButton(const PeekRecord& entry, TextLayout layout) {
+    const bool alive = entry.owner_window != 0 && IsWindow(AsWindow(entry.owner_window));
+    if (!alive) {
+        DeleteFromTray(entry.owner_window, entry.uid);
+        return false;
+    }
+    const std::vector<uint8_t> record = AssembleDumpedItem(entry, WideTip(entry), true, layout);
+    bool shown = true;
+    bool added = false;
+    {
+        InterceptionGuard lock(InterceptionLock());
+        TrayItem* item = find_qly(entry.owner_window, entry.uid);
+        if (item == nullptr) {
+            item = Registry().Insert(reinterpret_cast<const TrayItem*>(record.data()));
+            added = item != nullptr;
+        }
+        uint32_t flags = 0;
+        uint32_t validity = 0;
+        EffectiveVisibility(entry.owner_window, entry.uid, &flags, &validity, item, nullptr);
+        shown = (flags & 0x1) != 0;
+    }
+    if (!shown)
+        DeleteFromTray(entry.owner_window, entry.uid);
+    return added;
+}
+
+}  // namespace
+
+bool RemoteTrayRequest(uint32_t op, bool reset_count) {
+    HWND tray = AsWindow(g_shell_tray_hwnd);
+    if (tray == nullptr)
+        return false;
+    if (reset_count)
+        g_qly_data_count = 0;
+    g_hwnd_qly_cbt = g_shell_tray_hwnd;
+    g_hwnd_qly_cbt_op = op;
+    DWORD_PTR ignored = 0;
+    const LRESULT sent =
+        SendMessageTimeoutA(tray, WM_SYSCOMMAND, SC_TASKLIST, reinterpret_cast<LPARAM>(tray),
+                            SMTO_NORMAL, kRemoteCbtTimeoutMs, &ignored);
+    g_hwnd_qly_cbt_op = 0;
+    g_hwnd_qly_cbt = static_cast<uint64_t>(-1);
+    return sent != 0;
+}
+
+void DoDump() {
+    if (FindSpecialWindows() == 0 || g_hhook_cbt == 0)
+        return;
+    size_t adopted = 0;
+    {
+        RequestedDumpScope scope;
+        std::vector<PeekRecord> dump;
+        if (RemoteTrayRequest(kCbtOpDump, true))
+            dump = CopyOfDump();
+        if (LogEnabled())
+            LogLine("DoDump returned g_qly_data_count = %08x\n",
+                    static_cast<uint32_t>(dump.size()));
+        TextLayout layout;
+        {
+            InterceptionGuard lock(InterceptionLock());
+            layout = Registry().Layout();
+        }
+        for (const PeekRecord& entry : dump) {
+            if (LogDetailEnabled())
+                LogDetail("%s", DumpedButtonLine(entry).c_str());
+            if (AdoptButton(entry, layout))
+                ++adopted;
+        }
+        // The registry holds its own icon copies now; the shell's copies go.
+        RemoteTrayRequest(kCbtOpFreeDumpIcons, false);
+        // The deletions changed the toolbar: plan over a fresh dump.
+        dump.clear();
+        if (RemoteTrayRequest(kCbtOpDump, true))
+            dump = CopyOfDump();
+        PlanTraySort(dump);
+        RemoteTrayRequest(kCbtOpFreeDumpIcons, false);
+    }
+    RemoteTrayRequest(kCbtOpSubclass, true);
+    if (adopted > 0 && MainWindow() != nullptr)
+        PostMessageA(MainWindow(), WM_USER_QLY_HOOK_MSG, kHookRegistryChanged, 0);
+    DoSort2();
+}
+
+}  // namespace qly
