@@ -134,7 +134,14 @@ TEST(Robustness, TrayTakenOverSurvivesRandomCopyData) {
     WatchedTrayHost host;
     ASSERT_NE(host.Tray(), nullptr) << host.Error();
     ASSERT_TRUE(rx.WaitForNotice(kHookNoticeAcquired));
-    ASSERT_GE(FindSpecialWindows(), 2);
+    // The notice comes at the tray window's creation; its toolbar follows a moment later.
+    int found = 0;
+    for (int i = 0; i < 250 && found < 2; ++i) {
+        found = FindSpecialWindows();
+        if (found < 2)
+            Sleep(20);
+    }
+    ASSERT_GE(found, 2);
     // The dump before each forward reads every button and its tip on each message.
     g_flag_dump_always = 1;
     g_flag_dump_always_no_text = 0;
