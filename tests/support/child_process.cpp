@@ -36,7 +36,9 @@ std::wstring Quote(const std::wstring& arg) {
     return out;
 }
 
-ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& args) {
+ChildProcess::ChildProcess(const std::wstring& program,
+                           const std::wstring& args,
+                           const std::wstring& stdout_file) {
     const std::wstring exe = BinDir() + program;
     std::wstring line = Quote(exe);
     if (!args.empty())
@@ -45,13 +47,27 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& args
     buf.push_back(L'\0');
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
+    HANDLE out = INVALID_HANDLE_VALUE;
+    if (!stdout_file.empty()) {
+        SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+        out = CreateFileW(stdout_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (out == INVALID_HANDLE_VALUE)
+            return;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = out;
+        si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     PROCESS_INFORMATION pi = {};
-    if (CreateProcessW(exe.c_str(), buf.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                       BinDir().c_str(), &si, &pi)) {
+    if (CreateProcessW(exe.c_str(), buf.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE,
+                       CREATE_NO_WINDOW, nullptr, BinDir().c_str(), &si, &pi)) {
         CloseHandle(pi.hThread);
         m_process = pi.hProcess;
         m_id = pi.dwProcessId;
     }
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
 }
 
 ChildProcess::~ChildProcess() {

@@ -15,8 +15,11 @@ std::wstring BinDir();
 class ChildProcess {
   public:
     ChildProcess() = default;
-    // Starts BinDir() + program with the command-line arguments `args` (already quoted).
-    ChildProcess(const std::wstring& program, const std::wstring& args);
+    // Starts BinDir() + program with the command-line arguments `args` (already quoted);
+    // with `stdout_file`, the program's standard output goes to that file (created anew).
+    ChildProcess(const std::wstring& program,
+                 const std::wstring& args,
+                 const std::wstring& stdout_file = std::wstring());
     ~ChildProcess();
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&& other) noexcept;

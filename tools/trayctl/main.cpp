@@ -38,6 +38,8 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Plain "\n" line ends: the output is read by shell scripts on the Linux side.
+    _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 2)
         return Usage();
     const std::string verb = argv[1];
@@ -82,7 +84,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (verb == "state" && result) {
-        _setmode(_fileno(stdout), _O_BINARY);  // the file's own line ends, byte for byte
         if (FILE* f = std::fopen(state_file.c_str(), "rb")) {
             char buf[4096];
             size_t n;
