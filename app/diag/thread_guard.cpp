@@ -2,17 +2,19 @@
 //
 // This toolchain has no per-thread structured-exception translator, and its C++ handlers
 // let structured exceptions pass (measured: an access violation inside try/catch(...)
-// reaches the process's last-chance filter with no destructor run). So:
-// - The last-chance filter is the hook. The system calls it on the faulting thread only
-//   after every handler of that thread declined the fault. (A first-chance, vectored
-//   handler would not do: it also sees faults that the system's own code expects and
-//   handles, e.g. inside IsBadReadPtr.)
-// - On a guarded thread the filter reports the fault, then lets the thread continue as if
-//   the faulting function had returned to its caller and the caller had called a function
-//   that throws the WinErrorSEH. The throw then leaves from a real call site, so the C++
-//   unwinder runs the destructors of every caller up to the guard (a lock held there is
-//   released) and intermediate catch(...) handlers see the error, as with a translator.
-//   Only the faulting function's own locals are lost.
+// runs no destructor and reaches the process's last-chance filter). So:
+// - The guard runs its work inside an exception frame of its own (a small assembly
+//   function with a handler). The system asks that handler about a fault only after every
+//   frame inside the work declined it, as it would ask a translator. (A first-chance,
+//   vectored handler would not do: it also sees faults that the system's own code expects
+//   and handles, e.g. inside IsBadReadPtr.) The last-chance filter does the same for a
+//   guarded thread whose frame the fault did not pass.
+// - The handler reports the fault, then lets the thread continue as if the faulting
+//   function had returned to its caller and the caller had called a function that throws
+//   the WinErrorSEH. The throw leaves from a real call site, so the C++ unwinder runs the
+//   destructors of every caller up to the guard (a lock held there is released) and
+//   intermediate catch handlers see the error, as with a translator. Only the faulting
+//   function's own locals are lost.
 // - Where that throw cannot pass (a noexcept function, or a call that the compiler proved
 //   cannot throw: memcpy, or a small function of the same file), the runtime calls
 //   std::terminate; the guard's terminate handler then jumps straight back to the guard,
@@ -165,6 +167,28 @@ bool RedirectToThrow(CONTEXT*) {
 }
 #endif
 
+// Reports a fault of a guarded thread and sends the thread on to the guard: either by
+// rewriting the context (the caller continues with EXCEPTION_CONTINUE_EXECUTION) or by the
+// jump, from which it does not return.
+void TranslateFault(GuardFrame* frame, EXCEPTION_POINTERS* pointers) {
+    const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    frame->code = record->ExceptionCode;
+    frame->record = *record;
+    frame->record.ExceptionRecord = nullptr;
+    std::memcpy(&frame->context, pointers->ContextRecord, sizeof frame->context);
+    if (record->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
+        // The few pages left are no place for a dialog: report from the guard.
+        frame->report_pending = true;
+        __builtin_longjmp(frame->resume, 1);
+    }
+    ReportSeh(frame->code, pointers);
+    frame->translating = true;
+    if ((record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0 ||
+        !RedirectToThrow(pointers->ContextRecord)) {
+        __builtin_longjmp(frame->resume, 1);
+    }
+}
+
 void ShowReport(const char* thread_name, WinErrorBase& error) {
     char caption[128];
     std::snprintf(caption, sizeof caption, "WinErrorBase derived ERROR in %s!", thread_name);
@@ -178,6 +202,63 @@ void ShowAlarm(const char* thread_name) {
 }
 
 }  // namespace
+
+#if defined(__x86_64__)
+// The guard's own exception frame: the work runs inside qly_call_under_fault_frame, whose
+// handler the system asks about a fault after every frame inside the work declined it and
+// before any frame outside. It is the translator's place, per call and per thread, and it
+// also works inside a window procedure, where the system would otherwise stop the fault at
+// the boundary of the sent message before any outer guard or filter could see it.
+extern "C" EXCEPTION_DISPOSITION qly_fault_frame_handler(EXCEPTION_RECORD* record,
+                                                         void* establisher,
+                                                         CONTEXT* context,
+                                                         void* dispatcher);
+extern "C" void qly_call_under_fault_frame(void (*work)(void*), void* context);
+
+EXCEPTION_DISPOSITION qly_fault_frame_handler(EXCEPTION_RECORD* record,
+                                              void*,
+                                              CONTEXT* context,
+                                              void*) {
+    if ((record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) != 0 ||
+        IsCxxRuntimeException(record->ExceptionCode)) {
+        return ExceptionContinueSearch;
+    }
+    GuardFrame* frame = ActiveFrame();
+    if (frame == nullptr || frame->translating) {
+        return ExceptionContinueSearch;
+    }
+    EXCEPTION_POINTERS pointers = {record, context};
+    TranslateFault(frame, &pointers);
+    return ExceptionContinueExecution;
+}
+
+// work(context) with the frame above. The nop keeps the return address out of the
+// epilogue, where the system would not ask the handler.
+asm(R"(
+    .text
+    .p2align 4
+    .globl qly_call_under_fault_frame
+    .def qly_call_under_fault_frame; .scl 2; .type 32; .endef
+    .seh_proc qly_call_under_fault_frame
+qly_call_under_fault_frame:
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_endprologue
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    call *%rax
+    nop
+    addq $40, %rsp
+    ret
+    .seh_handler qly_fault_frame_handler, @except
+    .seh_endproc
+)");
+#else
+// Without the frame, faults reach the guard through the last-chance filter only.
+static void qly_call_under_fault_frame(void (*work)(void*), void* context) {
+    work(context);
+}
+#endif
 
 void TranslateSeh(uint32_t code, EXCEPTION_POINTERS* pointers) {
     ReportSeh(code, pointers);
@@ -208,22 +289,8 @@ LONG WINAPI DiagUnhandledExceptionFilter(EXCEPTION_POINTERS* pointers) {
                                             : EXCEPTION_CONTINUE_SEARCH;
     }
 
-    frame->code = record->ExceptionCode;
-    frame->record = *record;
-    frame->record.ExceptionRecord = nullptr;
-    std::memcpy(&frame->context, pointers->ContextRecord, sizeof frame->context);
-    if (record->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
-        // The few pages left are no place for a dialog: report from the guard.
-        frame->report_pending = true;
-        __builtin_longjmp(frame->resume, 1);
-    }
-    ReportSeh(frame->code, pointers);
-    frame->translating = true;
-    if ((record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) == 0 &&
-        RedirectToThrow(pointers->ContextRecord)) {
-        return EXCEPTION_CONTINUE_EXECUTION;
-    }
-    __builtin_longjmp(frame->resume, 1);
+    TranslateFault(frame, pointers);
+    return EXCEPTION_CONTINUE_EXECUTION;
 }
 
 void InstallDiagExceptionFilter() {
@@ -246,7 +313,7 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
     try {
         SetActiveFrame(&frame);
         if (__builtin_setjmp(frame.resume) == 0) {
-            work(context);
+            qly_call_under_fault_frame(work, context);
             SetActiveFrame(frame.previous);
         } else {
             // Back by the jump: the error could not travel as a C++ exception. A fault

@@ -4,10 +4,9 @@
 // violation, division by zero, ...) of that thread first goes through TranslateSeh's
 // report (crash-dump offer, debugger line) and then reaches the guard as a WinErrorSEH.
 // After a report the guard returns, so the thread can end or shut down in order.
-// Not covered: a fault in a window procedure that a message sent from another thread or
-// process reached. The system takes it where it delivered the message, before any guard
-// (under Wine, measured: the sender gets 0 and the thread goes on; 64-bit Windows also
-// stops such faults at that boundary). Such procedures check their input themselves.
+// A window procedure that a message sent from another thread or process reaches runs its
+// own RunGuarded: the system stops a fault where it delivered the message (under Wine,
+// measured: the sender gets 0 and the thread goes on), so a guard outside never sees it.
 #pragma once
 
 #include <windows.h>

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <regex>
@@ -256,6 +257,51 @@ TEST(DiagThreadGuard, FaultThatCannotBeContinuedStillReachesTheGuard) {
     const auto lines = debugger.Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(0, 30), "\nSEH with error   = e0da0001\nE");
+}
+
+// The copy-data receiver's shape: a window whose procedure another thread reaches with a
+// sent message, and which guards its own work.
+LRESULT CALLBACK GuardedReceiver(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_USER + 1) {
+        return static_cast<LRESULT>(RunGuarded(kCopyDataThreadName, [] { g_call_elsewhere(); }));
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST(DiagThreadGuard, FaultInAWindowProcedureReachedBySendIsReportedByItsGuard) {
+    MessageBoxRecorder boxes({IDNO});
+    WNDCLASSA receiver_class = {};
+    receiver_class.lpfnWndProc = &GuardedReceiver;
+    receiver_class.hInstance = GetModuleHandleA(nullptr);
+    receiver_class.lpszClassName = "QlyDiagGuardedReceiver";
+    ASSERT_NE(RegisterClassA(&receiver_class), 0);
+
+    std::atomic<HWND> receiver{nullptr};
+    std::thread copy_data([&receiver] {
+        HWND window = CreateWindowA("QlyDiagGuardedReceiver", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, GetModuleHandleA(nullptr), nullptr);
+        receiver = window;
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            DispatchMessageA(&msg);
+        }
+        DestroyWindow(window);
+    });
+    while (receiver.load() == nullptr) {
+        Sleep(10);
+    }
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutA(receiver.load(), WM_USER + 1, 0, 0, SMTO_BLOCK, 30000, &answer),
+              0);
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(GuardResult::kWinError));
+    PostMessageA(receiver.load(), WM_QUIT, 0, 0);
+    copy_data.join();
+
+    const auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, kOfferText);
+    EXPECT_EQ(shown[1].caption, "WinErrorBase derived ERROR in CopyDataThread!");
+    EXPECT_EQ(shown[1].text.substr(0, 31), "SEH with seh_error = c0000005\nE");
 }
 
 TEST(DiagThreadGuard, FaultsThatTheSystemHandlesItselfAreNotReported) {
