@@ -25,15 +25,17 @@ bool RecentLines(const HandlerEnv& env) {
 
 void WriteRequestLine(HandlerEnv& env, const TrayItem* r, uint32_t e, const RuleAnswer& a) {
     char line[1024];
-    std::snprintf(line, sizeof line, "%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %.256s - %.256s\n",
-                  r->command, e, a.validity, a.flags >> 8, r->uid, r->uflags,
-                  static_cast<uint32_t>(r->hwnd), StateForLog(r, env.registry.Layout()),
-                  env.log->OwnerProgram(r->hwnd).c_str(), env.log->OwnerText(r->hwnd).c_str());
+    std::snprintf(line, sizeof line,
+                  "%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %.256s - %.256s\n", r->command,
+                  e, a.validity, a.flags >> 8, r->uid, r->uflags, static_cast<uint32_t>(r->hwnd),
+                  StateForLog(r, env.registry.Layout()), env.log->OwnerProgram(r->hwnd).c_str(),
+                  env.log->OwnerText(r->hwnd).c_str());
     env.log->Write(line);
 }
 
 uint32_t FarEnd(const HandlerEnv& env) {
-    return env.win_xp ? static_cast<uint32_t>(kHookReplyFarEnd) : static_cast<uint32_t>(kHookReplyPass);
+    return env.win_xp ? static_cast<uint32_t>(kHookReplyFarEnd)
+                      : static_cast<uint32_t>(kHookReplyPass);
 }
 
 // The place of a new icon in sorted order: before the first visible, registered button
@@ -73,7 +75,11 @@ uint32_t ResolveVisibility(uint32_t f, uint32_t d) {
     return tray | menu;
 }
 
-HandlerResult HandleForward(HandlerEnv& env, uint64_t sender, uint64_t kind, const void* data, size_t size) {
+HandlerResult HandleForward(HandlerEnv& env,
+                            uint64_t sender,
+                            uint64_t kind,
+                            const void* data,
+                            size_t size) {
     HandlerResult result;
     if (kind != ForwardTag || sender != env.shell_tray || sender == 0)
         return result;
@@ -82,7 +88,8 @@ HandlerResult HandleForward(HandlerEnv& env, uint64_t sender, uint64_t kind, con
         return result;
     // Our own copy: the lookup writes the executable name into it, a version request its
     // version, and the sender's buffer is only lent for the call.
-    std::vector<uint8_t> bytes(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    std::vector<uint8_t> bytes(static_cast<const uint8_t*>(data),
+                               static_cast<const uint8_t*>(data) + size);
     TrayItem* rec = reinterpret_cast<TrayItem*>(bytes.data());
     if (rec->uid > kHighestOwnUid)
         return result;

@@ -29,7 +29,7 @@ uint32_t ResolveVisibility(uint32_t rule_flags, uint32_t default_flags);
 
 // Where the handler's lines go. Flags() is the FlagLog value while the log is open, else 0.
 class HandlerLog {
-public:
+  public:
     virtual ~HandlerLog() = default;
     virtual uint32_t Flags() const = 0;
     virtual void Write(const std::string& line) = 0;
@@ -43,19 +43,19 @@ struct HandlerEnv {
     RecentDeletions& recents;
     std::function<RuleAnswer(uint64_t hwnd, uint32_t uid, TrayItem* item)> lookup;
     uint32_t default_flags = 3;
-    uint32_t reverse_tray = 0;    // 0 shell order, 1 reversed, 2 sorted
-    bool dump_always = false;     // the hook dumped the toolbar before this forward
-    bool win_xp = false;          // the shell puts new buttons at the front
+    uint32_t reverse_tray = 0;  // 0 shell order, 1 reversed, 2 sorted
+    bool dump_always = false;   // the hook dumped the toolbar before this forward
+    bool win_xp = false;        // the shell puts new buttons at the front
     const PeekRecord* peek = nullptr;
     uint32_t peek_count = 0;
-    uint64_t shell_tray = 0;      // the tray window a forward must come from
+    uint64_t shell_tray = 0;  // the tray window a forward must come from
     HandlerLog* log = nullptr;
 };
 
 struct HandlerResult {
     uint32_t reply = 1;
-    bool forwarded = false;            // a request of the current tray was decided
-    const TrayItem* changed = nullptr; // the stored item that was compared, as it now stands
+    bool forwarded = false;             // a request of the current tray was decided
+    const TrayItem* changed = nullptr;  // the stored item that was compared, as it now stands
 };
 
 HandlerResult HandleForward(HandlerEnv& env,

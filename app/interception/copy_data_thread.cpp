@@ -27,7 +27,7 @@ HWND AsWindow(uint64_t h) {
 }
 
 class DiagHandlerLog : public HandlerLog {
-public:
+  public:
     uint32_t Flags() const override { return LogEnabled() ? LogFlags() : 0; }
     void Write(const std::string& line) override { LogLine("%s", line.c_str()); }
     std::string OwnerProgram(uint64_t hwnd) override {
@@ -67,7 +67,8 @@ LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
         env.peek_count = g_qly_data_count;
         env.shell_tray = g_shell_tray_hwnd;
         env.log = &log;
-        result = HandleForward(env, static_cast<uint64_t>(sender), cds->dwData, cds->lpData, cds->cbData);
+        result = HandleForward(env, static_cast<uint64_t>(sender), cds->dwData, cds->lpData,
+                               cds->cbData);
     }
     if (result.forwarded && MainWindow())
         PostMessageA(MainWindow(), WM_USER_QLY_HOOK_MSG, kHookRegistryChanged,
@@ -105,8 +106,8 @@ void ReceiverLoop() {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kReceiverClass;
     RegisterClassExA(&wc);
-    HWND window = CreateWindowExA(0, kReceiverClass, "CopyDataWnd", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+    HWND window = CreateWindowExA(0, kReceiverClass, "CopyDataWnd", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
     g_receiver = window;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -129,7 +130,8 @@ HWND CopyDataWindow() {
 }
 
 HWND StartCopyDataThread(DWORD wait_ms) {
-    HANDLE thread = CreateThread(nullptr, 4096, CopyDataThread, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    HANDLE thread = CreateThread(nullptr, 4096, CopyDataThread, nullptr,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr)
         return nullptr;
     CloseHandle(thread);

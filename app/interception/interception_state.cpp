@@ -12,7 +12,7 @@ namespace qly {
 namespace {
 
 class ShellIcons : public IconOps {
-public:
+  public:
     // Another program's icon may not be copyable (it vanished, or the platform keeps icon
     // handles per process); the item then simply has no icon.
     uint64_t Copy(uint64_t icon) override { return SpecialCopyIcon(icon); }

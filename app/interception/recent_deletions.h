@@ -13,7 +13,7 @@
 namespace qly {
 
 class RecentDeletions {
-public:
+  public:
     using Clock = std::function<uint32_t()>;
     // How long a deletion counts as recent, and when an entry may be dropped.
     static constexpr uint32_t kRecentMs = 2000;
@@ -32,7 +32,7 @@ public:
     size_t Purge();
     size_t Size() const { return m_entries.size(); }
 
-private:
+  private:
     struct Entry {
         uint64_t hwnd;
         uint32_t tick;

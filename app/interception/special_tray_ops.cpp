@@ -67,7 +67,11 @@ DWORD WINAPI TrayAddRetryThread(LPVOID parameter) {
 
 }  // namespace
 
-void SendStoredToTray(const TrayItem* item, uint32_t command, bool pass_through, UINT flags, UINT timeout_ms) {
+void SendStoredToTray(const TrayItem* item,
+                      uint32_t command,
+                      bool pass_through,
+                      UINT flags,
+                      UINT timeout_ms) {
     const Bytes request = ShellRequestOf(item, command);
     if (request.empty())
         return;
@@ -78,8 +82,9 @@ void SendStoredToTray(const TrayItem* item, uint32_t command, bool pass_through,
     if (pass_through)
         g_special_tray_op = item->hwnd;
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(AsWindow(g_shell_tray_hwnd), WM_COPYDATA, static_cast<WPARAM>(item->sender_window),
-                        reinterpret_cast<LPARAM>(&cds), flags, timeout_ms, &ignored);
+    SendMessageTimeoutA(AsWindow(g_shell_tray_hwnd), WM_COPYDATA,
+                        static_cast<WPARAM>(item->sender_window), reinterpret_cast<LPARAM>(&cds),
+                        flags, timeout_ms, &ignored);
     if (pass_through)
         g_special_tray_op = 0;
 }
@@ -185,7 +190,8 @@ size_t ReplayToWindow(HWND target) {
         cds.lpData = forward.data();
         DWORD_PTR ignored = 0;
         SendMessageTimeoutA(target, WM_COPYDATA, static_cast<WPARAM>(g_shell_tray_hwnd),
-                            reinterpret_cast<LPARAM>(&cds), SMTO_BLOCK, kForwardTimeoutMs, &ignored);
+                            reinterpret_cast<LPARAM>(&cds), SMTO_BLOCK, kForwardTimeoutMs,
+                            &ignored);
     }
     return all.size();
 }
@@ -209,9 +215,9 @@ BOOL NotifyIconCall(HWND window,
         data.uFlags |= NIF_ICON;
         data.hIcon = icon_is_handle
                          ? reinterpret_cast<HICON>(static_cast<uintptr_t>(icon))
-                         : static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                                         MAKEINTRESOURCEA(icon & 0xFFFF), IMAGE_ICON, 0,
-                                                         0, LR_DEFAULTSIZE | LR_SHARED));
+                         : static_cast<HICON>(LoadImageA(
+                               GetModuleHandleA(nullptr), MAKEINTRESOURCEA(icon & 0xFFFF),
+                               IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     }
     if (tip) {
         data.uFlags |= NIF_TIP;
@@ -239,7 +245,8 @@ BOOL TrayAdd(HWND window,
              UINT callback_message,
              UINT reserved,
              bool icon_is_handle) {
-    const BOOL result = NotifyIconCall(window, uid, tip, icon, command, callback_message, reserved, icon_is_handle);
+    const BOOL result =
+        NotifyIconCall(window, uid, tip, icon, command, callback_message, reserved, icon_is_handle);
     const TrayItem* found = nullptr;
     {
         InterceptionGuard lock(InterceptionLock());
@@ -257,9 +264,9 @@ BOOL TrayAdd(HWND window,
         retry->icon = icon;
         retry->icon_is_handle = icon_is_handle;
         if (icon != 0 && !icon_is_handle) {
-            retry->icon = reinterpret_cast<uintptr_t>(LoadImageA(GetModuleHandleA(nullptr),
-                                                                 MAKEINTRESOURCEA(icon & 0xFFFF), IMAGE_ICON,
-                                                                 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+            retry->icon = reinterpret_cast<uintptr_t>(
+                LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(icon & 0xFFFF), IMAGE_ICON,
+                           0, 0, LR_DEFAULTSIZE | LR_SHARED));
             retry->icon_is_handle = true;
         }
         retry->command = command;

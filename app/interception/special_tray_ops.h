@@ -22,7 +22,11 @@ constexpr UINT kOwnCallbackMessage = 3024;
 
 // Sends one stored icon to g_shell_tray_hwnd with `command`. With `pass_through` the hook
 // lets it by unforwarded (g_special_tray_op names its owner for the time of the send).
-void SendStoredToTray(const TrayItem* item, uint32_t command, bool pass_through, UINT flags, UINT timeout_ms);
+void SendStoredToTray(const TrayItem* item,
+                      uint32_t command,
+                      bool pass_through,
+                      UINT flags,
+                      UINT timeout_ms);
 
 // Icons whose owner window is gone: with `remove`, deleted from the tray and the registry.
 // Returns how many items were walked.

@@ -7,12 +7,28 @@ namespace qly {
 
 namespace {
 
-constexpr TailLayout kWideTail = {kTrayItemTipW,     128, kTrayItemStateW,     kTrayItemStateMaskW,
-                                  kTrayItemInfoW,    256, kTrayItemVersionW,   kTrayItemInfoTitleW,
-                                  64,                kTrayItemInfoFlagsW, 2};
-constexpr TailLayout kAnsiTail = {kTrayItemTipA,     128, kTrayItemStateA,     kTrayItemStateMaskA,
-                                  kTrayItemInfoA,    256, kTrayItemVersionA,   kTrayItemInfoTitleA,
-                                  64,                kTrayItemInfoFlagsA, 1};
+constexpr TailLayout kWideTail = {kTrayItemTipW,
+                                  128,
+                                  kTrayItemStateW,
+                                  kTrayItemStateMaskW,
+                                  kTrayItemInfoW,
+                                  256,
+                                  kTrayItemVersionW,
+                                  kTrayItemInfoTitleW,
+                                  64,
+                                  kTrayItemInfoFlagsW,
+                                  2};
+constexpr TailLayout kAnsiTail = {kTrayItemTipA,
+                                  128,
+                                  kTrayItemStateA,
+                                  kTrayItemStateMaskA,
+                                  kTrayItemInfoA,
+                                  256,
+                                  kTrayItemVersionA,
+                                  kTrayItemInfoTitleA,
+                                  64,
+                                  kTrayItemInfoFlagsA,
+                                  1};
 
 const uint8_t* Bytes(const TrayItem* item) {
     return reinterpret_cast<const uint8_t*>(item);
@@ -65,7 +81,11 @@ uint32_t StateForLog(const TrayItem* item, TextLayout layout) {
     return ReadU32(item, LayoutOf(layout).state);
 }
 
-void CopyTextField(TrayItem* to, const TrayItem* from, size_t offset, size_t chars, size_t char_size) {
+void CopyTextField(TrayItem* to,
+                   const TrayItem* from,
+                   size_t offset,
+                   size_t chars,
+                   size_t char_size) {
     const size_t field_end = offset + chars * char_size;
     for (size_t at = offset; at + char_size <= field_end; at += char_size) {
         if (at + char_size > to->total_size)

@@ -38,7 +38,11 @@ uint32_t StateForLog(const TrayItem* item, TextLayout layout);
 
 // Copies a NUL-terminated text field of `chars` characters from one record to another, up
 // to and including its terminator, within the field and within both records.
-void CopyTextField(TrayItem* to, const TrayItem* from, size_t offset, size_t chars, size_t char_size);
+void CopyTextField(TrayItem* to,
+                   const TrayItem* from,
+                   size_t offset,
+                   size_t chars,
+                   size_t char_size);
 
 // The tip as 8-bit text (UTF-16 code units above 0x7F become '?'), at most `max_chars`.
 std::vector<char> TipText(const TrayItem* item, TextLayout layout, size_t max_chars);

@@ -24,14 +24,14 @@ namespace qly {
 // How the registry copies and destroys icon handles (SpecialCopyIcon and DestroyIcon in the
 // program; a counting fake in tests). A failed copy is 0: the item then has no icon.
 class IconOps {
-public:
+  public:
     virtual ~IconOps() = default;
     virtual uint64_t Copy(uint64_t icon) = 0;
     virtual void Destroy(uint64_t icon) = 0;
 };
 
 class TrayRegistry {
-public:
+  public:
     explicit TrayRegistry(IconOps& icons, TextLayout layout = TextLayout::kWide)
         : m_icons(icons), m_layout(layout) {}
     ~TrayRegistry() { Clear(); }
@@ -68,7 +68,7 @@ public:
     std::vector<std::vector<uint8_t>> Snapshot() const;
     void Clear();
 
-private:
+  private:
     struct Key {
         uint64_t hwnd;
         uint32_t uid;

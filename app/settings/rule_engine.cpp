@@ -23,7 +23,7 @@ HWND AsWindow(uint64_t window) {
 }
 
 class PlatformRules : public RuleEnvironment {
-public:
+  public:
     void ThreadProcess(uint64_t window, uint32_t* process_id, uint32_t* thread_id) override {
         DWORD pid = 0;
         *thread_id = GetWindowThreadProcessId(AsWindow(window), &pid);
@@ -83,7 +83,8 @@ uint32_t TrayBit(uint32_t flags) {
 }
 
 // Sends copies of stored icons once the lock is let go (see interception_state.h).
-void SendCopies(const std::vector<std::vector<uint8_t>>& copies, const std::vector<uint32_t>& commands) {
+void SendCopies(const std::vector<std::vector<uint8_t>>& copies,
+                const std::vector<uint32_t>& commands) {
     for (size_t i = 0; i < copies.size(); ++i)
         g_env->SendToTray(reinterpret_cast<const TrayItem*>(copies[i].data()), commands[i]);
 }
@@ -105,7 +106,11 @@ void ConnectRuleCacheToSettings() {
     });
 }
 
-int LookupRule(uint64_t window, uint32_t icon_id, uint32_t* flags, uint32_t* validity, TrayItem* item) {
+int LookupRule(uint64_t window,
+               uint32_t icon_id,
+               uint32_t* flags,
+               uint32_t* validity,
+               TrayItem* item) {
     InterceptionGuard lock(InterceptionLock());
     uint32_t pid = 0, tid = 0;
     g_env->ThreadProcess(window, &pid, &tid);

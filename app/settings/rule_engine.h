@@ -16,9 +16,9 @@
 namespace qly {
 
 // Result codes of LookupRule.
-constexpr int kRuleDecided = 1;       // by the cache, a rule or the defaults
-constexpr int kRuleOwnProcess = 2;    // an icon of our own process without a rule
-constexpr int kRuleUnnamed = 3;       // the owner process could not be named
+constexpr int kRuleDecided = 1;     // by the cache, a rule or the defaults
+constexpr int kRuleOwnProcess = 2;  // an icon of our own process without a rule
+constexpr int kRuleUnnamed = 3;     // the owner process could not be named
 // Validity word.
 constexpr uint32_t kRuleValid = 3;
 // Our own main icon without a rule: tray and menu, special position 1.
@@ -27,7 +27,7 @@ constexpr uint32_t kOwnMainIconFlags = 0x103;
 // What the engine needs from the platform, replaceable so tests can give windows any
 // owner, name and process, and watch what reaches the tray.
 class RuleEnvironment {
-public:
+  public:
     virtual ~RuleEnvironment() = default;
     // Process and thread of a window (0, 0 when it does not exist).
     virtual void ThreadProcess(uint64_t window, uint32_t* process_id, uint32_t* thread_id) = 0;
@@ -47,7 +47,11 @@ RuleCache& TheRuleCache();
 // Makes the settings store's save forget cached copies of the rules it drops.
 void ConnectRuleCacheToSettings();
 
-int LookupRule(uint64_t window, uint32_t icon_id, uint32_t* flags, uint32_t* validity, TrayItem* item);
+int LookupRule(uint64_t window,
+               uint32_t icon_id,
+               uint32_t* flags,
+               uint32_t* validity,
+               TrayItem* item);
 // As LookupRule, with the visibility resolved: bit 0x1 tray, bit 0x2 menu.
 int EffectiveVisibility(uint64_t window,
                         uint32_t icon_id,

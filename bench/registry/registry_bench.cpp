@@ -2,8 +2,8 @@
 // in one run:
 //   (a) the receiver's answer to one NIM_MODIFY (rules, registry, answer) with 10, 100 and
 //       1,000 registered icons, requests spread over all of them; prints the best of five
-//       interleaved rounds per request and the ratio 1,000 : 10 (aim: at most 1.3, the answer must not grow with
-//       the number of icons);
+//       interleaved rounds per request and the ratio 1,000 : 10 (aim: at most 1.3, the answer must
+//       not grow with the number of icons);
 //   (b) a storm of NIM_MODIFY requests to trayhost without interception and then through
 //       the road (trayhost -> hook -> receiver -> registry and rules -> trayhost); prints
 //       requests per second of both and their ratio.
@@ -52,7 +52,8 @@ std::vector<uint8_t> Record(uint32_t command, uint32_t owner, uint32_t uid, cons
     f.tip = notify_wire::Utf8ToUtf16(tip);
     const std::vector<uint8_t> payload = notify_wire::BuildPayload(f, notify_wire::kSizeFull);
     std::vector<uint8_t> rec(kMaxForwardRecord);
-    rec.resize(BuildForwardRecord(kBenchTray, 1, payload.data(), payload.size(), rec.data(), rec.size()));
+    rec.resize(
+        BuildForwardRecord(kBenchTray, 1, payload.data(), payload.size(), rec.data(), rec.size()));
     return rec;
 }
 
@@ -125,7 +126,8 @@ int main(int argc, char** argv) {
     std::printf("ratio 1000 : 10 = %.2f (aim: at most 1.3)\n", per[2] / per[0]);
 
     // The same answer for an owner that is a live window, whose program the rules name.
-    HWND live = CreateWindowExA(0, "STATIC", "live", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    HWND live =
+        CreateWindowExA(0, "STATIC", "live", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     {
         const uint32_t h = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(live));
         std::vector<uint8_t> add = Record(kNimAdd, h, 1, "icon");
@@ -135,7 +137,8 @@ int main(int argc, char** argv) {
         const double start = Now();
         for (int r = 0; r < live_n; ++r)
             Answer(mod);
-        std::printf("receiver, live owner window: %8.2f us per request\n", (Now() - start) / live_n * 1e6);
+        std::printf("receiver, live owner window: %8.2f us per request\n",
+                    (Now() - start) / live_n * 1e6);
         DestroyWindow(live);
     }
     {
@@ -151,11 +154,13 @@ int main(int argc, char** argv) {
         std::printf("trayhost did not start\n");
         return 1;
     }
-    HWND owner = CreateWindowExA(0, "STATIC", "owner", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    HWND owner =
+        CreateWindowExA(0, "STATIC", "owner", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     for (uint32_t uid = 1; uid <= 20; ++uid) {
         notify_wire::NotifyFields f = qly_test::Fields(kNimAdd, owner, uid);
         f.flags = notify_wire::kFlagTip;
-        qly_test::SendNotify(tray->Tray(), owner, notify_wire::BuildPayload(f, notify_wire::kSizeFull));
+        qly_test::SendNotify(tray->Tray(), owner,
+                             notify_wire::BuildPayload(f, notify_wire::kSizeFull));
     }
     const double bare = StormRate(*tray, owner, storm);
 
@@ -167,11 +172,13 @@ int main(int argc, char** argv) {
     for (uint32_t uid = 1; uid <= 20; ++uid) {
         notify_wire::NotifyFields f = qly_test::Fields(kNimAdd, owner, uid);
         f.flags = notify_wire::kFlagTip;
-        qly_test::SendNotify(tray->Tray(), owner, notify_wire::BuildPayload(f, notify_wire::kSizeFull));
+        qly_test::SendNotify(tray->Tray(), owner,
+                             notify_wire::BuildPayload(f, notify_wire::kSizeFull));
     }
     const double road = StormRate(*tray, owner, storm);
-    std::printf("modify storm, %d requests: tray alone %.0f/s, through the road %.0f/s (ratio %.2f)\n", storm,
-                bare, road, bare / road);
+    std::printf(
+        "modify storm, %d requests: tray alone %.0f/s, through the road %.0f/s (ratio %.2f)\n",
+        storm, bare, road, bare / road);
     UninstallHooks();
     tray.reset();
     DestroyWindow(owner);

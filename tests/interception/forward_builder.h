@@ -50,7 +50,8 @@ inline std::vector<uint8_t> Payload(const Request& r) {
 inline std::vector<uint8_t> Forward(const Request& r) {
     const std::vector<uint8_t> payload = Payload(r);
     std::vector<uint8_t> out(kMaxForwardRecord);
-    const size_t n = BuildForwardRecord(kSender, 1, payload.data(), payload.size(), out.data(), out.size());
+    const size_t n =
+        BuildForwardRecord(kSender, 1, payload.data(), payload.size(), out.data(), out.size());
     out.resize(n);
     return out;
 }
@@ -62,7 +63,7 @@ inline const TrayItem* AsItem(const std::vector<uint8_t>& bytes) {
 // Hands out fresh numbers for copies and remembers which ones are still alive; a copy of
 // 0 fails, as SpecialCopyIcon of a null icon does.
 class CountingIcons : public qly::IconOps {
-public:
+  public:
     uint64_t Copy(uint64_t icon) override {
         if (icon == 0)
             return 0;
@@ -82,7 +83,7 @@ public:
         return it == m_source.end() ? 0 : it->second;
     }
 
-private:
+  private:
     uint64_t m_next = 0x9000;
     std::set<uint64_t> m_alive;
     std::map<uint64_t, uint64_t> m_source;

@@ -20,7 +20,7 @@ using notify_wire::kDelete;
 using notify_wire::kModify;
 
 class RecordingLog : public qly::HandlerLog {
-public:
+  public:
     uint32_t flags = 0;
     std::vector<std::string> lines;
     uint32_t Flags() const override { return flags; }
@@ -30,7 +30,7 @@ public:
 };
 
 class Handler : public ::testing::Test {
-protected:
+  protected:
     Handler() : m_recent([this] { return m_now; }) {
         m_env.lookup = [this](uint64_t hwnd, uint32_t uid, TrayItem*) {
             auto it = m_rules.find({static_cast<uint32_t>(hwnd), uid});
@@ -47,14 +47,18 @@ protected:
         const std::vector<uint8_t> rec = Forward(r);
         return qly::HandleForward(m_env, kTray, ForwardTag, rec.data(), rec.size()).reply;
     }
-    uint32_t Send(uint32_t command, uint32_t uid, uint32_t flags = notify_wire::kFlagMessage | notify_wire::kFlagTip) {
+    uint32_t Send(uint32_t command,
+                  uint32_t uid,
+                  uint32_t flags = notify_wire::kFlagMessage | notify_wire::kFlagTip) {
         Request r;
         r.command = command;
         r.uid = uid;
         r.flags = flags;
         return Send(r);
     }
-    void Rule(uint32_t uid, uint32_t flags, uint32_t owner = 0x4400) { m_rules[{owner, uid}] = flags; }
+    void Rule(uint32_t uid, uint32_t flags, uint32_t owner = 0x4400) {
+        m_rules[{owner, uid}] = flags;
+    }
     const TrayItem* Stored(uint32_t uid, uint32_t owner = 0x4400) { return m_reg.Find(owner, uid); }
 
     uint32_t m_now = 1000;
@@ -269,7 +273,8 @@ TEST_F(Handler, LogShowsEachRequestAndTheRecentDeletionsWhenAskedTo) {
     Send(kDelete, 0x21);
     Send(kModify, 0x21);
     ASSERT_EQ(m_log.lines.size(), 3u);
-    EXPECT_EQ(m_log.lines[2], "NIM_MODIFY on inexistent stuff\n") << "no recent-deletion lines with 2";
+    EXPECT_EQ(m_log.lines[2], "NIM_MODIFY on inexistent stuff\n")
+        << "no recent-deletion lines with 2";
 
     m_log.flags = 6;
     m_log.lines.clear();
@@ -280,8 +285,9 @@ TEST_F(Handler, LogShowsEachRequestAndTheRecentDeletionsWhenAskedTo) {
     for (const std::string& l : m_log.lines)
         if (l.find(':') == std::string::npos)
             tails.push_back(l);
-    EXPECT_EQ(tails, (std::vector<std::string>{"InsertRecentDel\n", "NIM_MODIFY on inexistent stuff\n",
-                                               "IsRecentDel\n"}));
+    EXPECT_EQ(tails,
+              (std::vector<std::string>{"InsertRecentDel\n", "NIM_MODIFY on inexistent stuff\n",
+                                        "IsRecentDel\n"}));
 }
 
 TEST_F(Handler, ReportsTheComparedItemAsTheChangeMarker) {

@@ -29,7 +29,7 @@ std::string Tip(const TrayItem* item) {
 }
 
 class Registry : public ::testing::Test {
-protected:
+  protected:
     TrayItem* Add(const Request& r) {
         const std::vector<uint8_t> rec = Forward(r);
         return m_reg.Insert(AsItem(rec));
@@ -154,10 +154,12 @@ TEST_F(Registry, MergedIconTakesThePlaceOfItsPredecessorAndInheritsWhatItLacks) 
     TrayItem* merged = m_reg.Merge(stored, AsItem(Forward(smaller)));
     ASSERT_NE(merged, nullptr);
     EXPECT_EQ(Uids(m_reg), (std::vector<uint32_t>{1, 2, 3}));
-    EXPECT_EQ(merged->total_size, notify_wire::PayloadSize(notify_wire::kSizeV2) + kTrayItemForwardGrowth);
+    EXPECT_EQ(merged->total_size,
+              notify_wire::PayloadSize(notify_wire::kSizeV2) + kTrayItemForwardGrowth);
     EXPECT_EQ(merged->callback_message, 0x8001u);
     EXPECT_EQ(Tip(merged), "tip 2");
-    EXPECT_EQ(m_icons.SourceOf(m_icons.SourceOf(merged->hicon)), 0x702u) << "a copy of the old copy";
+    EXPECT_EQ(m_icons.SourceOf(m_icons.SourceOf(merged->hicon)), 0x702u)
+        << "a copy of the old copy";
     EXPECT_EQ(merged->uflags & (notify_wire::kFlagIcon | notify_wire::kFlagTip),
               notify_wire::kFlagIcon | notify_wire::kFlagTip);
     EXPECT_NE(merged->item_flags & kTrayItemMerged, 0u);
@@ -246,7 +248,8 @@ TEST(ForwardChecks, RecordsThatDoNotHoldWhatTheyClaimAreRefused) {
     std::vector<uint8_t> rec = Forward(Request{});
     EXPECT_TRUE(qly::IsUsableForward(rec.data(), rec.size()));
     EXPECT_FALSE(qly::IsUsableForward(nullptr, rec.size()));
-    EXPECT_FALSE(qly::IsUsableForward(rec.data(), rec.size() - 1)) << "size differs from total size";
+    EXPECT_FALSE(qly::IsUsableForward(rec.data(), rec.size() - 1))
+        << "size differs from total size";
     EXPECT_FALSE(qly::IsUsableForward(rec.data(), kTrayItemFixedSize - 1));
 
     std::vector<uint8_t> big_cb = rec;

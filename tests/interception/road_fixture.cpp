@@ -29,8 +29,9 @@ ForeignOwners::ForeignOwners(const std::vector<std::string>& names, const std::s
             out << "window " << n << "\n";
         out << script << "stay\n";
     }
-    const std::wstring args = qly_test::Quote(L"--log=" + std::wstring(log.begin(), log.end())) + L" " +
-                              qly_test::Quote(L"--script=" + std::wstring(script_path.begin(), script_path.end()));
+    const std::wstring args =
+        qly_test::Quote(L"--log=" + std::wstring(log.begin(), log.end())) + L" " +
+        qly_test::Quote(L"--script=" + std::wstring(script_path.begin(), script_path.end()));
     m_process = qly_test::ChildProcess(L"notifyclient.exe", args);
     for (int i = 0; i < 250 && m_windows.size() < names.size(); ++i) {
         Sleep(20);
@@ -70,7 +71,9 @@ HWND ForeignOwners::Window(const std::string& name) const {
     return nullptr;
 }
 
-void Road::Start(const RoadSettings& settings, const std::wstring& tray_switches, bool purge_timer) {
+void Road::Start(const RoadSettings& settings,
+                 const std::wstring& tray_switches,
+                 bool purge_timer) {
     WriteSettings(settings);
     m_host = std::make_unique<RoadHost>(purge_timer);
     ASSERT_TRUE(m_host->Ready()) << "receiver, main window or hook missing";

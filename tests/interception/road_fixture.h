@@ -24,8 +24,9 @@ namespace qly_road {
 // Owner windows made by a notifyclient.exe that stays until ended, after running `script`
 // (notifyclient's statements, one per line) once its windows exist.
 class ForeignOwners {
-public:
-    explicit ForeignOwners(const std::vector<std::string>& names, const std::string& script = std::string());
+  public:
+    explicit ForeignOwners(const std::vector<std::string>& names,
+                           const std::string& script = std::string());
     HWND Window(const std::string& name) const;
     // Waits until the script wrote "log TEXT".
     bool WaitForNote(const std::string& text, DWORD timeout_ms) const;
@@ -33,7 +34,7 @@ public:
     void End() { m_process.End(0); }
     DWORD ProcessId() const { return m_process.Id(); }
 
-private:
+  private:
     qly_test::ChildProcess m_process;
     std::string m_log;
     std::vector<std::pair<std::string, HWND>> m_windows;
@@ -50,12 +51,13 @@ struct Icon {
 };
 
 class Road : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { qly_hook_test::ResetSharedSection(); }
     void TearDown() override;
 
     // Writes the settings, starts the host, the tray and the owners a, b and c.
-    void Start(const RoadSettings& settings = RoadSettings(), const std::wstring& tray_switches = L"",
+    void Start(const RoadSettings& settings = RoadSettings(),
+               const std::wstring& tray_switches = L"",
                bool purge_timer = true);
 
     HWND A() const { return m_owners->Window("a"); }
@@ -70,7 +72,8 @@ protected:
                                 const std::string& tip = "tip",
                                 uint32_t flags = notify_wire::kFlagMessage | notify_wire::kFlagTip,
                                 uint32_t size = notify_wire::kSizeFull);
-    qly_test::WireResult NotifyFields(const notify_wire::NotifyFields& f, uint32_t size = notify_wire::kSizeFull);
+    qly_test::WireResult NotifyFields(const notify_wire::NotifyFields& f,
+                                      uint32_t size = notify_wire::kSizeFull);
 
     std::vector<Icon> Registered() const;
     bool IsRegistered(HWND owner, uint32_t uid) const;

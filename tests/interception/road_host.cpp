@@ -28,7 +28,8 @@ void PutDword(HKEY key, const char* name, uint32_t value) {
 void WriteSettings(const RoadSettings& s) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != 0)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != 0)
         return;
     PutDword(key, "DefaultFlags", s.default_flags);
     PutDword(key, "ReverseTray", s.reverse_tray);
@@ -37,7 +38,8 @@ void WriteSettings(const RoadSettings& s) {
     PutDword(key, "LateIntercept", 0);
     RegCloseKey(key);
     HKEY rules = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRulesKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &rules, nullptr) != 0)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRulesKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &rules, nullptr) != 0)
         return;
     for (const auto& [name, flags] : s.rules)
         PutDword(rules, name.c_str(), flags);
@@ -128,8 +130,8 @@ void RoadHost::MainLoop(bool purge_timer) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "QlyRoadHostMain";
     RegisterClassExA(&wc);
-    HWND main = CreateWindowExA(0, wc.lpszClassName, "Quillory", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance,
-                                nullptr);
+    HWND main = CreateWindowExA(0, wc.lpszClassName, "Quillory", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                wc.hInstance, nullptr);
     if (main) {
         SetWindowLongPtrA(main, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         if (purge_timer)

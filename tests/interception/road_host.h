@@ -30,7 +30,7 @@ struct RoadSettings {
 void WriteSettings(const RoadSettings& settings);
 
 class RoadHost {
-public:
+  public:
     explicit RoadHost(bool purge_timer = true);
     ~RoadHost();
     RoadHost(const RoadHost&) = delete;
@@ -44,7 +44,7 @@ public:
     bool WaitForNotice(WPARAM code, size_t count, DWORD timeout_ms) const;
     size_t PurgeRuns() const { return m_purges; }
 
-private:
+  private:
     static LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void MainLoop(bool purge_timer);
 

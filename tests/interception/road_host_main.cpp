@@ -49,8 +49,9 @@ int main(int argc, char** argv) {
     qly::SetShuttingDown(true);
     qly::ReleaseAllItems();
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(reinterpret_cast<HWND>(static_cast<uintptr_t>(g_shell_tray_hwnd)), WM_USER_QLY_HOOK_MSG,
-                        kHookRelease, 0, SMTO_NORMAL, kReleaseTimeoutMs, &ignored);
+    SendMessageTimeoutA(reinterpret_cast<HWND>(static_cast<uintptr_t>(g_shell_tray_hwnd)),
+                        WM_USER_QLY_HOOK_MSG, kHookRelease, 0, SMTO_NORMAL, kReleaseTimeoutMs,
+                        &ignored);
     UninstallHooks();
     CloseLog();
     return 0;

@@ -25,11 +25,12 @@ TEST(RoadProgram, TakesTheTrayOverAndGivesHiddenIconsBackAtExit) {
     ASSERT_TRUE(tray.Started());
     HWND main = qly_test::FindWindowOfProcess(L"QlyRoadHostMain", host.Id());
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(tray.WaitForState([&](const qly_test::TrayState& st) { return st.Find(main, 0) != nullptr; },
-                                  10000))
+    ASSERT_TRUE(tray.WaitForState(
+        [&](const qly_test::TrayState& st) { return st.Find(main, 0) != nullptr; }, 10000))
         << "no own icon: the tray was not taken over";
 
-    ForeignOwners owners({"a"}, "add a 5 tip=\"hidden\" msg=0x8005\nadd a 6 tip=\"shown\" msg=0x8006\nlog added\n");
+    ForeignOwners owners(
+        {"a"}, "add a 5 tip=\"hidden\" msg=0x8005\nadd a 6 tip=\"shown\" msg=0x8006\nlog added\n");
     ASSERT_TRUE(owners.WaitForNote("added", 10000));
     HWND a = owners.Window("a");
     qly_test::TrayState st = tray.State();

@@ -74,7 +74,8 @@ TEST_F(Road, StormOfRequestsFromSeveralOwnersWhileTheMainThreadWorksLeavesAConsi
 
     std::vector<std::unique_ptr<ForeignOwners>> storm;
     for (int i = 0; i < kOwnerPrograms; ++i)
-        storm.push_back(std::make_unique<ForeignOwners>(std::vector<std::string>{"w0", "w1"}, StormScript()));
+        storm.push_back(
+            std::make_unique<ForeignOwners>(std::vector<std::string>{"w0", "w1"}, StormScript()));
 
     int walks = 0;
     bool done = false;

@@ -154,12 +154,14 @@ TEST_F(Road, IdsAboveTheProgramsRangeAndForeignMessagesChangeNothing) {
     f.flags = notify_wire::kFlagTip;
     const std::vector<uint8_t> payload = notify_wire::BuildPayload(f, notify_wire::kSizeFull);
     std::vector<uint8_t> rec(payload.size() + kTrayItemForwardGrowth);
-    BuildForwardRecord(reinterpret_cast<uintptr_t>(A()), 1, payload.data(), payload.size(), rec.data(), rec.size());
+    BuildForwardRecord(reinterpret_cast<uintptr_t>(A()), 1, payload.data(), payload.size(),
+                       rec.data(), rec.size());
     qly_test::WireResult r = qly_test::SendCopyData(m_host->Receiver(), A(), ForwardTag, rec.data(),
                                                     static_cast<DWORD>(rec.size()));
     EXPECT_TRUE(r.delivered);
     EXPECT_EQ(r.result, 1);
-    r = qly_test::SendCopyData(m_host->Receiver(), Tray(), 1, rec.data(), static_cast<DWORD>(rec.size()));
+    r = qly_test::SendCopyData(m_host->Receiver(), Tray(), 1, rec.data(),
+                               static_cast<DWORD>(rec.size()));
     EXPECT_EQ(r.result, 1);
     r = qly_test::SendCopyData(m_host->Receiver(), Tray(), ForwardTag, rec.data(), 100);
     EXPECT_EQ(r.result, 1);
@@ -236,8 +238,8 @@ TEST_F(Road, ReplayThatGoesBackThroughInterceptionArrivesAsTheSameRecord) {
             qly::Registry().Remove(const_cast<TrayItem*>(item));
         }
         // Replayed without passing interception by: the hook forwards what the tray got.
-        qly::SendStoredToTray(reinterpret_cast<const TrayItem*>(before.data()), kNimAdd, false, SMTO_NORMAL,
-                              qly::kReplayTimeoutMs);
+        qly::SendStoredToTray(reinterpret_cast<const TrayItem*>(before.data()), kNimAdd, false,
+                              SMTO_NORMAL, qly::kReplayTimeoutMs);
         qly::InterceptionGuard lock(qly::InterceptionLock());
         const TrayItem* again = find_qly(reinterpret_cast<uintptr_t>(A()), uid);
         ASSERT_NE(again, nullptr) << size;
@@ -280,7 +282,8 @@ TEST_F(Road, ReplayToAWindowSendsEveryIconAsAForward) {
         EXPECT_EQ(r.U32(176), kNimAdd) << "every icon as an add";
         EXPECT_EQ(r.U32(192), uids[i]);
         EXPECT_EQ(r.U32(164), 1u) << "the shell's copy-data kind";
-        EXPECT_EQ(r.U64(156), reinterpret_cast<uintptr_t>(i < 2 ? A() : B())) << "the sender window";
+        EXPECT_EQ(r.U64(156), reinterpret_cast<uintptr_t>(i < 2 ? A() : B()))
+            << "the sender window";
         EXPECT_EQ(r.bytes[8], 0) << "no executable name travels";
     }
 }
@@ -303,7 +306,8 @@ TEST_F(Road, ChangedRuleAddsOrRemovesTheIconInTheTrayOnce) {
     EXPECT_TRUE(InTray().empty());
     EXPECT_EQ(qly::SetRule(reinterpret_cast<uintptr_t>(A()), 7, 0x3, nullptr), 1);
     EXPECT_EQ(InTray().size(), 2u);
-    EXPECT_EQ(m_tray->State().Find(A(), 7)->tip, "still hidden") << "the stored request, as changed";
+    EXPECT_EQ(m_tray->State().Find(A(), 7)->tip, "still hidden")
+        << "the stored request, as changed";
 }
 
 TEST_F(Road, ChangedDefaultRemovesAndReAddsExactlyTheIconsThatFollowIt) {
@@ -341,7 +345,8 @@ TEST_F(Road, MergedIconKeepsItsPlaceAndWhatTheSmallerRequestLacks) {
     EXPECT_EQ(order[1].uid, 2u) << "the merged icon stands where the old one stood";
     qly::InterceptionGuard lock(qly::InterceptionLock());
     const TrayItem* merged = find_qly(reinterpret_cast<uintptr_t>(A()), 2);
-    EXPECT_EQ(merged->total_size, notify_wire::PayloadSize(notify_wire::kSizeV1) + kTrayItemForwardGrowth);
+    EXPECT_EQ(merged->total_size,
+              notify_wire::PayloadSize(notify_wire::kSizeV1) + kTrayItemForwardGrowth);
     EXPECT_EQ(merged->callback_message, 0x8002u);
     EXPECT_STREQ(qly::TipText(merged, qly::TextLayout::kWide, 127).data(), "tip 2");
 }
@@ -352,12 +357,13 @@ TEST_F(Road, OwnIconAddedBeforeAnyTrayExistsArrivesOnceTheTrayIsCreated) {
     ASSERT_TRUE(m_host->Ready());
     m_tray = std::make_unique<qly_test::TrayHost>(L"--no-tray");
     ASSERT_TRUE(m_tray->Started());
-    EXPECT_FALSE(qly::TrayAdd(m_host->MainWindow(), 0, "Quillory", 0, NIM_ADD, qly::kOwnCallbackMessage, 0,
-                              false));
+    EXPECT_FALSE(qly::TrayAdd(m_host->MainWindow(), 0, "Quillory", 0, NIM_ADD,
+                              qly::kOwnCallbackMessage, 0, false));
     Sleep(500);
     ASSERT_TRUE(m_tray->Create());
     EXPECT_TRUE(m_tray->WaitForState(
-        [&](const qly_test::TrayState& st) { return st.Find(m_host->MainWindow(), 0) != nullptr; }, 5000))
+        [&](const qly_test::TrayState& st) { return st.Find(m_host->MainWindow(), 0) != nullptr; },
+        5000))
         << "the retry did not add the icon";
 }
 
@@ -379,18 +385,22 @@ TEST_F(Road, LogShowsEachRequestAndWithBitFourTheRecentDeletions) {
     Notify(kDelete, A(), 4);
     Notify(kModify, A(), 4, "late");
     qly::SetOwnIcon(m_host->MainWindow(), "Quillory", 0, false);
-    qly::TrayAdd(m_host->MainWindow(), 0, "Quillory", 0, NIM_ADD, qly::kOwnCallbackMessage, 0, false);
+    qly::TrayAdd(m_host->MainWindow(), 0, "Quillory", 0, NIM_ADD, qly::kOwnCallbackMessage, 0,
+                 false);
     CloseLog();
     std::string text = ReadAll(folder + "QUILLORY.LOG");
     char line[128];
-    std::snprintf(line, sizeof line, "       0         2         3         5: 00000004 : 00000005 : %08x : 00000000 : %s - ",
-                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(A())), kClient);
+    std::snprintf(
+        line, sizeof line,
+        "       0         2         3         5: 00000004 : 00000005 : %08x : 00000000 : %s - ",
+        static_cast<unsigned>(reinterpret_cast<uintptr_t>(A())), kClient);
     EXPECT_NE(text.find(line), std::string::npos) << text;
     EXPECT_NE(text.find("NIM_MODIFY on inexistent stuff\n"), std::string::npos);
     EXPECT_EQ(text.find("InsertRecentDel\n"), std::string::npos) << "needs FlagLog 6";
     // Wine's Shell_NotifyIcon does not speak the shell's format, so our own icon is never
     // forwarded here and TrayAdd reports it missing.
-    EXPECT_NE(text.find("TrayAdd returned 1 and find_qly returned 00000000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("TrayAdd returned 1 and find_qly returned 00000000\n"), std::string::npos)
+        << text;
 
     ASSERT_TRUE(OpenLog(folder, 6));
     Notify(kAdd, A(), 4, "four");

@@ -31,7 +31,7 @@ struct Owner {
 };
 
 class FakeRuleEnvironment : public qly::RuleEnvironment {
-public:
+  public:
     std::map<uint64_t, Owner> owners;
     std::vector<std::pair<uint32_t, uint32_t>> sent;  // (uid, command)
 
@@ -46,7 +46,9 @@ public:
     }
     uint32_t OwnProcessId() override { return kOwnPid; }
     uint64_t CopyIcon(uint64_t) override { return 0; }
-    void SendToTray(const TrayItem* item, uint32_t command) override { sent.emplace_back(item->uid, command); }
+    void SendToTray(const TrayItem* item, uint32_t command) override {
+        sent.emplace_back(item->uid, command);
+    }
 };
 
 constexpr uint64_t kNotepad = 0x4400;
@@ -55,7 +57,7 @@ constexpr uint64_t kOwn = 0x6600;
 constexpr uint64_t kNobody = 0x7700;
 
 class Rules : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_env.owners[kNotepad] = {200, 201, "notepad.exe"};
         m_env.owners[kCalc] = {300, 301, "calc.exe"};
@@ -77,7 +79,10 @@ protected:
         r.flags = flags;
         g_rule_list.push_back(std::move(r));
     }
-    uint32_t Flags(uint64_t window, uint32_t uid, int* result = nullptr, uint32_t* validity = nullptr) {
+    uint32_t Flags(uint64_t window,
+                   uint32_t uid,
+                   int* result = nullptr,
+                   uint32_t* validity = nullptr) {
         uint32_t flags = 0, v = 0;
         const int r = qly::LookupRule(window, uid, &flags, &v, nullptr);
         if (result)
@@ -225,7 +230,8 @@ TEST_F(Rules, ChangedDefaultMovesExactlyTheIconsThatFollowIt) {
     Register(kNotepad, 2);
     Register(kOwn, 0);
     qly::ApplyDefaultTrayChange(1);
-    EXPECT_EQ(m_env.sent, (std::vector<std::pair<uint32_t, uint32_t>>{{1, kNimDelete}, {2, kNimDelete}}));
+    EXPECT_EQ(m_env.sent,
+              (std::vector<std::pair<uint32_t, uint32_t>>{{1, kNimDelete}, {2, kNimDelete}}));
     g_settings.default_flags = 2;
     m_env.sent.clear();
     qly::ApplyDefaultTrayChange(0);
@@ -245,7 +251,8 @@ TEST_F(Rules, CachedRuleOfAWindowNowOwnedByAnotherProgramIsDiscarded) {
 TEST(RulesOnThePlatform, WindowOfOurOwnProcessIsNamedAndTreatedAsOurs) {
     g_rule_list.clear();
     ASSERT_TRUE(InitProcessApi());
-    HWND own = CreateWindowExA(0, "STATIC", "own", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    HWND own =
+        CreateWindowExA(0, "STATIC", "own", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(own, nullptr);
     Request r;
     r.owner = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(own));
