@@ -15,8 +15,7 @@ class WinErrorBase : public std::exception {
   public:
     explicit WinErrorBase(uint32_t error_code);
     ~WinErrorBase() override;
-    // Slot order after the destructor and what(): message text, then show.
-
+    // Virtual, so that a handler holding a WinErrorBase& shows the derived class's text.
     // The system's text for the error code (FormatMessageA), kept in this object.
     virtual const char* MessageText();
     // A task-modal, topmost box with the message text; caption nullptr means
