@@ -7,6 +7,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <stdexcept>
 #include <fstream>
 #include <sstream>
 
@@ -60,6 +62,30 @@ TEST_F(Road, IconHiddenByItsRuleNeverReachesTheTrayButStaysRegisteredUntilDelete
     EXPECT_TRUE(Contains(InTray(), A(), 6));
     // The registry's change notices reach the main window.
     EXPECT_TRUE(m_host->WaitForNotice(kHookRegistryChanged, 4, 5000));
+}
+
+TEST_F(Road, ListenersHearEveryChangeWithTheChangedIconEvenWhenOneOfThemFails) {
+    Start();
+    std::atomic<int> calls{0};
+    std::atomic<const TrayItem*> last{nullptr};
+    qly::AddRegistryListener([](const TrayItem*) { throw std::runtime_error("broken listener"); });
+    qly::AddRegistryListener([&](const TrayItem* changed) {
+        last = changed;
+        ++calls;
+    });
+    ASSERT_EQ(Notify(kAdd, A(), 1, "one").result, 1);
+    ASSERT_TRUE(m_host->WaitForNotice(kHookRegistryChanged, 1, 5000));
+    for (int i = 0; i < 100 && calls < 1; ++i)
+        Sleep(20);
+    EXPECT_EQ(calls.load(), 1) << "the second listener was not called";
+    EXPECT_EQ(last.load(), nullptr) << "a new icon is no change of a stored one";
+
+    ASSERT_EQ(Notify(kModify, A(), 1, "changed").result, 1);
+    for (int i = 0; i < 100 && calls < 2; ++i)
+        Sleep(20);
+    qly::InterceptionGuard lock(qly::InterceptionLock());
+    EXPECT_EQ(last.load(), find_qly(reinterpret_cast<uintptr_t>(A()), 1))
+        << "the changed icon is named";
 }
 
 TEST_F(Road, TwoIdsOfOneWindowAreTwoIconsAndADeadOwnerVanishesWithinAPurge) {
