@@ -7,8 +7,6 @@
 
 #include <tlhelp32.h>
 
-#include <cstring>
-#include <string>
 #include <vector>
 
 #include "app/diag/program_path.h"
@@ -231,7 +229,14 @@ bool GetWindowProgramName(HWND window,
         return false;
     }
     buffer[0] = '\0';
-    std::vector<char> path(size + MAX_PATH, '\0');
+    // No path is longer than the longest the system allows, whatever size the caller has.
+    constexpr size_t kLongestPath = 32767;
+    std::vector<char> path;
+    try {
+        path.assign((size < kLongestPath ? size : kLongestPath) + MAX_PATH, '\0');
+    } catch (...) {
+        return false;
+    }
     if (!GetWindowProgramPath(window, path.data(), path.size(), process_id, thread_id)) {
         return false;
     }
