@@ -56,14 +56,21 @@ bool OpenLog(const std::string& program_folder, uint32_t flag_log) {
     if (flag_log == 0) {
         return false;
     }
-    const std::string path = qly::LogFilePath(program_folder);
+    // A log that cannot be made (even for want of memory) simply stays off.
+    std::string path;
+    std::string start;
+    try {
+        path = qly::LogFilePath(program_folder);
+        start = qly::LogStartLine(LocalNow());
+    } catch (...) {
+        return false;
+    }
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     SetFilePointer(file, 0, nullptr, FILE_END);
-    const std::string start = qly::LogStartLine(LocalNow());
     AcquireSRWLockExclusive(&g_lock);
     g_file = file;
     g_flags = flag_log;
