@@ -5,6 +5,25 @@
 #include <vector>
 
 namespace qly_test {
+namespace {
+
+// Every child goes into one job of this process that ends its processes when the job's
+// last handle closes, which the system does when this process ends: a test that dies
+// without running its destructors still leaves nothing behind.
+HANDLE KillOnCloseJob() {
+    static HANDLE job = [] {
+        HANDLE j = CreateJobObjectW(nullptr, nullptr);
+        if (j) {
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION info = {};
+            info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+            SetInformationJobObject(j, JobObjectExtendedLimitInformation, &info, sizeof(info));
+        }
+        return j;
+    }();
+    return job;
+}
+
+}  // namespace
 
 std::wstring BinDir() {
     wchar_t path[MAX_PATH] = {};
@@ -61,7 +80,10 @@ ChildProcess::ChildProcess(const std::wstring& program,
     }
     PROCESS_INFORMATION pi = {};
     if (CreateProcessW(exe.c_str(), buf.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE,
-                       CREATE_NO_WINDOW, nullptr, BinDir().c_str(), &si, &pi)) {
+                       CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, BinDir().c_str(), &si, &pi)) {
+        if (HANDLE job = KillOnCloseJob())
+            AssignProcessToJobObject(job, pi.hProcess);
+        ResumeThread(pi.hThread);
         CloseHandle(pi.hThread);
         m_process = pi.hProcess;
         m_id = pi.dwProcessId;

@@ -2,6 +2,8 @@
 // the control commands answer as documented, and a preloaded DLL can be released once.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "tests/support/child_process.h"
 #include "tests/support/tray_host.h"
 
@@ -76,4 +78,33 @@ TEST(TrayhostHarness, AnUnknownSwitchEndsTrayhostAtOnce) {
     ASSERT_TRUE(p.Started());
     ASSERT_TRUE(p.Wait(10000));
     EXPECT_EQ(p.ExitCode(), 2u);
+}
+
+// A test process that dies without running its destructors: the processes it started end
+// with it, because the support library puts them into a job that dies with its process.
+TEST(TrayhostHarness, ATestThatDiesLeavesNoProcessBehind) {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    const std::string pids =
+        std::string(dir) + "qly_harness_child_" + std::to_string(GetCurrentProcessId()) + ".txt";
+    DeleteFileA(pids.c_str());
+    ChildProcess child(L"trayhost_harness_child.exe",
+                       Quote(std::wstring(pids.begin(), pids.end())));
+    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.Wait(30000));
+    ASSERT_EQ(child.ExitCode(), 3u);
+    unsigned long host_pid = 0, client_pid = 0;
+    FILE* f = std::fopen(pids.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fscanf(f, "%lu %lu", &host_pid, &client_pid), 2);
+    std::fclose(f);
+    DeleteFileA(pids.c_str());
+    bool gone = false;
+    for (int i = 0; i < 250 && !gone; ++i) {
+        gone = ProcessGone(host_pid) && ProcessGone(client_pid);
+        if (!gone)
+            Sleep(20);
+    }
+    EXPECT_TRUE(ProcessGone(host_pid));
+    EXPECT_TRUE(ProcessGone(client_pid));
 }
