@@ -1,6 +1,7 @@
 // ChildProcess: a program started from the test's own bin folder (the folder of the test
 // executable), owned by handle. The destructor waits briefly and then ends it by its
-// handle, so a failing test leaves no process behind.
+// handle, so a failing test leaves no process behind; and every child sits in a job that
+// ends with the test process, so neither does a test that dies.
 #pragma once
 
 #include <windows.h>
