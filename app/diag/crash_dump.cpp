@@ -88,7 +88,12 @@ LONG OfferCrashDump(EXCEPTION_POINTERS* pointers) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
 
-    const std::string path = DumpPathNow(app);
+    std::string path;
+    try {
+        path = DumpPathNow(app);
+    } catch (...) {
+        // Out of memory in a crash: the create step fails and says so.
+    }
     if (qly::DiagMessageBox(nullptr, "Unexpected crash, would you like to save a diagnostic file?",
                             app, MB_YESNO) != IDYES) {
         FreeLibrary(dbghelp);
