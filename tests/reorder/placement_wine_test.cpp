@@ -82,6 +82,19 @@ TEST_P(Placement, SortedPlaceCountsButtonsTheShellHides) {
         << "the hidden button keeps the front";
 }
 
+// The dump before a forward holds the first 64 buttons only; a new icon whose place lies
+// among them still gets it at once.
+TEST_P(Placement, SortedPlaceInATrayLargerThanTheDump) {
+    StartIn(2, 1);
+    for (uint32_t uid = 100; uid < 170; ++uid)
+        ASSERT_EQ(Notify(kAdd, B(), uid).result, 1) << uid;
+    ASSERT_EQ(Notify(kAdd, A(), 3).result, 1);  // key 3: in front of every unkeyed icon
+    std::vector<uint32_t> order = TrayOrder();
+    ASSERT_EQ(order.size(), 71u);
+    EXPECT_EQ(order.front(), 3u);
+    EXPECT_EQ(order[1], 100u) << "icons without a key in the order they came";
+}
+
 INSTANTIATE_TEST_SUITE_P(Shell,
                          Placement,
                          ::testing::Values(false, true),
