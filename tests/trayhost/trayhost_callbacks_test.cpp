@@ -126,6 +126,25 @@ TEST_F(TrayhostCallbacks, AMousePressOnAButtonReachesItsOwner) {
     EXPECT_EQ(got[1].lparam, WM_RBUTTONUP);
 }
 
+// A balloon is announced to its icon's owner when it shows and when it goes, through the
+// icon's callback message.
+TEST_F(TrayhostCallbacks, ABalloonIsAnnouncedWhenItShowsAndWhenItGoes) {
+    AddIcon(9, 0);
+    nw::NotifyFields m = Fields(nw::kModify, m_owner, 9);
+    m.flags = nw::kFlagInfo;
+    m.info = u"Something happened";
+    m.info_title = u"News";
+    ASSERT_EQ(SendNotify(m_tray, m_owner, nw::BuildPayload(m, nw::kSizeFull)).result, TRUE);
+    ASSERT_TRUE(m_recorder.WaitForCount(m_owner, kCallback, 1));
+    m.info = u"";
+    ASSERT_EQ(SendNotify(m_tray, m_owner, nw::BuildPayload(m, nw::kSizeFull)).result, TRUE);
+    ASSERT_TRUE(m_recorder.WaitForCount(m_owner, kCallback, 2));
+    const auto got = m_recorder.MessagesOf(m_owner, kCallback);
+    EXPECT_EQ(got[0].wparam, 9u);
+    EXPECT_EQ(got[0].lparam, NIN_BALLOONSHOW);
+    EXPECT_EQ(got[1].lparam, NIN_BALLOONHIDE);
+}
+
 // The same through the test client: its log records what its window received.
 TEST(TrayhostCallbacksClient, NotifyClientLogsTheCallbacksOfAClick) {
     TrayHost host;

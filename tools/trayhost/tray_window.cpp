@@ -259,6 +259,7 @@ void TrayWindow::Destroy() {
         ImageList_Destroy(m_images);
         m_images = nullptr;
     }
+    m_balloon = nullptr;
     m_icons.clear();
     m_system_icons.clear();
     m_free_images.clear();
@@ -287,7 +288,7 @@ LRESULT CALLBACK TrayWindow::TrayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             case WM_TIMER:
                 if (self && self->m_tray == hwnd && wp == kBalloonTimer) {
                     KillTimer(hwnd, kBalloonTimer);
-                    self->HideBalloon();
+                    self->HideBalloon(NIN_BALLOONTIMEOUT);
                 }
                 return 0;
             case WM_CLOSE:
@@ -449,9 +450,10 @@ void TrayWindow::ShowBalloon(const Icon& icon, const ShellRequest& request) {
     ti.hwnd = m_tray;
     ti.uId = 1;
     if (request.info.empty()) {
-        HideBalloon();
+        HideBalloon(NIN_BALLOONHIDE);
         return;
     }
+    HideBalloon(NIN_BALLOONHIDE);  // a new balloon replaces the one that is up
     std::wstring text(request.info.begin(), request.info.end());
     std::wstring title(request.info_title.begin(), request.info_title.end());
     ti.lpszText = &text[0];
@@ -467,9 +469,11 @@ void TrayWindow::ShowBalloon(const Icon& icon, const ShellRequest& request) {
     UINT ms = request.timeout_or_version;
     ms = ms < kBalloonMinMs ? kBalloonMinMs : (ms > kBalloonMaxMs ? kBalloonMaxMs : ms);
     SetTimer(m_tray, kBalloonTimer, ms, nullptr);
+    m_balloon = &icon.record;
+    BalloonEvent(icon, NIN_BALLOONSHOW);
 }
 
-void TrayWindow::HideBalloon() {
+void TrayWindow::HideBalloon(UINT reason) {
     if (!m_tooltip)
         return;
     TTTOOLINFOW ti = {};
@@ -477,6 +481,18 @@ void TrayWindow::HideBalloon() {
     ti.hwnd = m_tray;
     ti.uId = 1;
     SendMessageW(m_tooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
+    KillTimer(m_tray, kBalloonTimer);
+    const ButtonRecord* shown = m_balloon;
+    m_balloon = nullptr;
+    if (const Icon* icon = FromButtonData(reinterpret_cast<DWORD_PTR>(shown)))
+        BalloonEvent(*icon, reason);
+}
+
+// The owner learns of its balloon through its callback message, in the form of its version.
+void TrayWindow::BalloonEvent(const Icon& icon, UINT event) const {
+    const int index = IndexOf(icon);
+    if (index >= 0)
+        SendCallbacks(icon, m_toolbar, index, event);
 }
 
 BOOL TrayWindow::Add(const ShellRequest& request) {
@@ -550,6 +566,8 @@ BOOL TrayWindow::Delete(const ShellRequest& request) {
     Icon* icon = Find(WidenHandle(request.hwnd), request.uid);
     if (!icon)
         return FALSE;
+    if (m_balloon == &icon->record)
+        HideBalloon(NIN_BALLOONHIDE);
     const int index = IndexOf(*icon);
     if (index >= 0)
         SendMessageW(m_toolbar, TB_DELETEBUTTON, index, 0);

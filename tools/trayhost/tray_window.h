@@ -75,7 +75,9 @@ class TrayWindow {
     void SetTip(Icon& icon, const std::u16string& tip);
     void SetHidden(const Icon& icon, bool hidden);
     void ShowBalloon(const Icon& icon, const ShellRequest& request);
-    void HideBalloon();
+    // Closes the balloon; its icon's owner gets `reason` (NIN_BALLOONHIDE or NIN_BALLOONTIMEOUT).
+    void HideBalloon(UINT reason);
+    void BalloonEvent(const Icon& icon, UINT event) const;
     void SendCallbacks(const Icon& icon, HWND toolbar, int index, UINT mouse_message) const;
     void Layout();
     void AddSystemIcons();
@@ -93,6 +95,7 @@ class TrayWindow {
     // The shell's own buttons in the second toolbar; no request reaches them.
     std::vector<std::unique_ptr<Icon>> m_system_icons;
     std::vector<int> m_free_images;
+    const ButtonRecord* m_balloon = nullptr;  // the icon whose balloon is up
     int m_next_command = 1;
     UINT m_taskbar_created = 0;
 };
