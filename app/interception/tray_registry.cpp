@@ -11,20 +11,20 @@ TrayItem* TrayRegistry::Find(uint64_t hwnd, uint32_t uid, size_t* position) cons
         return nullptr;
     if (position) {
         size_t i = 0;
-        for (auto walk = m_items.begin(); walk != it->second; ++walk)
+        for (auto walk = m_items.begin(); walk != it->second.at; ++walk)
             ++i;
         *position = i;
     }
-    return it->second->Item();
+    return it->second.item;
 }
 
 TrayRegistry::List::iterator TrayRegistry::Locate(const TrayItem* item) const {
     if (item == nullptr)
         return m_items.end();
     auto it = m_index.find(Key{item->hwnd, item->uid});
-    if (it == m_index.end() || it->second->Item() != item)
+    if (it == m_index.end() || it->second.item != item)
         return m_items.end();
-    return it->second;
+    return it->second.at;
 }
 
 TrayItem* TrayRegistry::Insert(const TrayItem* record, const TrayItem* before) {
@@ -39,7 +39,7 @@ TrayItem* TrayRegistry::Insert(const TrayItem* record, const TrayItem* before) {
     item->hicon = (item->uflags & kNifIcon) ? m_icons.Copy(record->hicon) : 0;
     auto at = before ? Locate(before) : m_items.end();
     auto it = m_items.insert(at, std::move(owned));
-    m_index.emplace(key, it);
+    m_index.emplace(key, Slot{it, item});
     return item;
 }
 
@@ -122,7 +122,7 @@ TrayItem* TrayRegistry::Merge(TrayItem* stored, const TrayItem* incoming) {
     Remove(stored);
     const Key key{item->hwnd, item->uid};
     auto it = m_items.insert(next, std::move(owned));
-    m_index.emplace(key, it);
+    m_index.emplace(key, Slot{it, item});
     return item;
 }
 

@@ -84,13 +84,19 @@ class TrayRegistry {
         TrayItem* Item() const { return reinterpret_cast<TrayItem*>(bytes.get()); }
     };
     using List = std::list<Owned>;
+    // The item is kept beside its place in the list, so a lookup reaches the record
+    // without a detour through the list node.
+    struct Slot {
+        List::iterator at;
+        TrayItem* item;
+    };
 
     List::iterator Locate(const TrayItem* item) const;
 
     IconOps& m_icons;
     TextLayout m_layout;
     mutable List m_items;
-    std::unordered_map<Key, List::iterator, KeyHash> m_index;
+    std::unordered_map<Key, Slot, KeyHash> m_index;
 };
 
 }  // namespace qly
