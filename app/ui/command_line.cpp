@@ -12,15 +12,40 @@ bool Recognise(char c, ParsedCommandLine* out) {
         return true;
     }
     switch (c) {
-        case 'i': case 'I': out->which = StartSwitch::kSetup; return true;
-        case 'j': case 'J': out->which = StartSwitch::kNonAdminSetup; return true;
-        case 'u': case 'U': out->which = StartSwitch::kUninstall; return true;
-        case 's': case 'S': out->which = StartSwitch::kUninstallFirst; return true;
-        case 't': case 'T': out->which = StartSwitch::kUninstallSecond; return true;
-        case 'r': case 'R': out->which = StartSwitch::kRelaunch; return true;
-        case 'c': case 'C': out->which = StartSwitch::kShortcut; return true;
-        case 'v': case 'V': out->which = StartSwitch::kApplyAutostart; return true;
-        default: return false;
+        case 'i':
+        case 'I':
+            out->which = StartSwitch::kSetup;
+            return true;
+        case 'j':
+        case 'J':
+            out->which = StartSwitch::kNonAdminSetup;
+            return true;
+        case 'u':
+        case 'U':
+            out->which = StartSwitch::kUninstall;
+            return true;
+        case 's':
+        case 'S':
+            out->which = StartSwitch::kUninstallFirst;
+            return true;
+        case 't':
+        case 'T':
+            out->which = StartSwitch::kUninstallSecond;
+            return true;
+        case 'r':
+        case 'R':
+            out->which = StartSwitch::kRelaunch;
+            return true;
+        case 'c':
+        case 'C':
+            out->which = StartSwitch::kShortcut;
+            return true;
+        case 'v':
+        case 'V':
+            out->which = StartSwitch::kApplyAutostart;
+            return true;
+        default:
+            return false;
     }
 }
 

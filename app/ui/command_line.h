@@ -32,10 +32,10 @@ ParsedCommandLine ParseCommandLine(std::string_view line);
 
 // What a setup or removal mode's result r means for the start.
 enum class SetupContinuation {
-    kEnd,                    // r < 1: end with 0
-    kHelpThenNormalStart,    // r == 1 after a digit switch: open the help, then start
-    kNormalStart,            // r == 1 otherwise: start normally
-    kStartWithMode,          // any other r: start normally with start mode r
+    kEnd,                  // r < 1: end with 0
+    kHelpThenNormalStart,  // r == 1 after a digit switch: open the help, then start
+    kNormalStart,          // r == 1 otherwise: start normally
+    kStartWithMode,        // any other r: start normally with start mode r
 };
 SetupContinuation ClassifySetupResult(int result, bool from_digit_switch);
 

@@ -41,7 +41,8 @@ TEST(CommandLine, NothingRecognisedIsANormalStart) {
     EXPECT_EQ(Which("-"), StartSwitch::kNormal);
     EXPECT_EQ(Which("   -"), StartSwitch::kNormal);
     EXPECT_EQ(Which("i c r"), StartSwitch::kNormal) << "letters without a dash are no switches";
-    EXPECT_EQ(Which("--i"), StartSwitch::kNormal) << "the dash after a dash is the (unknown) switch";
+    EXPECT_EQ(Which("--i"), StartSwitch::kNormal)
+        << "the dash after a dash is the (unknown) switch";
     EXPECT_EQ(Which("/I"), StartSwitch::kNormal);
 }
 

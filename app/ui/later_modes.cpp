@@ -1,0 +1,113 @@
+// The functions of later_modes.h for the parts that are not built yet. A mode the user
+// asked for by name (setup, removal, settings) tells them in a notice that it is not
+// available in this version; the rest write a log line and do nothing visible.
+#include "app/ui/later_modes.h"
+
+#include "app/diag/log.h"
+#include "app/diag/modeless_message.h"
+#include "app/ui/main_window.h"
+
+namespace qly {
+
+namespace {
+
+HWND g_notice = nullptr;
+
+void Unavailable(const char* what) {
+    if (LogEnabled())
+        LogLine("%s is not available in this version\n", what);
+}
+
+// A notice on a thread of its own, so neither the start routine nor the main window waits
+// for anybody to read it; it closes itself after a few seconds.
+void ShowNotAvailable(HWND main_window, const char* what) {
+    Unavailable(what);
+    char text[200];
+    wsprintfA(text, "%s is not available in this version of Quillory.", what);
+    CloseNotAvailableNotice(nullptr);
+    g_notice = ShowModelessMessage(GetModuleHandleA(nullptr), text, "Quillory notice",
+                                   kModelessDefaultFlags);
+    if (main_window && g_notice)
+        SetTimer(main_window, kNoticeTimer, kNoticePeriodMs, nullptr);
+}
+
+// Modes that end the program show their notice until it is read or closed.
+int NotAvailableMode(const char* what) {
+    ShowNotAvailable(nullptr, what);
+    for (int i = 0; i < static_cast<int>(kNoticePeriodMs / 100) && g_notice && IsWindow(g_notice);
+         ++i)
+        Sleep(100);
+    CloseNotAvailableNotice(nullptr);
+    return 0;
+}
+
+}  // namespace
+
+int RunSetupMode(int, const char*) {
+    return NotAvailableMode("Setup");
+}
+
+int RunUninstallMode(bool, bool, const char*) {
+    return NotAvailableMode("Removal");
+}
+
+void ApplyDesiredAutostart() {
+    NotAvailableMode("Autostart management");
+}
+
+bool OwnAutostartEnabled() {
+    Unavailable("Own autostart");
+    return false;
+}
+
+void ReRegisterRunOnce() {
+    Unavailable("The RunOnce re-registration");
+}
+
+void RefreshOwnAutostart(bool) {
+    Unavailable("The own autostart refresh");
+}
+
+bool InstallRunOnceForced() {
+    // Nothing to register yet; the log-off or restart the user chose still happens, it
+    // only does not bring Quillory back afterwards by itself.
+    Unavailable("The RunOnce entry before a log-off");
+    return true;
+}
+
+void OpenSettingsSheet(HWND main_window) {
+    ShowNotAvailable(main_window, "The settings dialog");
+}
+
+bool TrayMenuHookInstalled() {
+    return false;
+}
+
+void OwnIconCallback(HWND main_window, LPARAM mouse_message) {
+    if (mouse_message == WM_RBUTTONUP)
+        ShowNotAvailable(main_window, "The Quillory menu");
+}
+
+void MinimizedIconCallback(HWND, WPARAM, LPARAM) {}
+
+void RegisterHotkeys(HWND) {
+    Unavailable("Hotkeys");
+}
+
+void UnregisterHotkeys(HWND) {}
+
+void HotkeyPressed(HWND, WPARAM) {}
+
+void RestoreMinimizedWindows() {}
+
+void RefreshOwnTip(HWND) {}
+
+void CloseNotAvailableNotice(HWND main_window) {
+    if (main_window)
+        KillTimer(main_window, kNoticeTimer);
+    if (g_notice && IsWindow(g_notice))
+        PostMessageA(g_notice, WM_CLOSE, 0, 0);
+    g_notice = nullptr;
+}
+
+}  // namespace qly

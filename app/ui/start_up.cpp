@@ -1,0 +1,359 @@
+// QuilloryMain; see start_up.h.
+#include "app/ui/start_up.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/diag/crash_dump.h"
+#include "app/diag/log.h"
+#include "app/diag/message_box_seam.h"
+#include "app/diag/process_utils.h"
+#include "app/diag/thread_guard.h"
+#include "app/interception/copy_data_thread.h"
+#include "app/interception/interception_state.h"
+#include "app/interception/special_tray_ops.h"
+#include "app/lang/language.h"
+#include "app/settings/registry_ops.h"
+#include "app/settings/settings_store.h"
+#include "app/ui/command_line.h"
+#include "app/ui/later_modes.h"
+#include "hooklib/hook_protocol.h"
+#include "hooklib/qlydll.h"
+#include "resources/resource.h"
+
+namespace qly {
+
+namespace {
+
+constexpr char kMutexName[] = "QUILLORY MUTEX";
+constexpr UINT kBoxFlags = MB_ICONEXCLAMATION | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST;
+constexpr UINT kCallbackMessage = 3024;
+constexpr DWORD kReceiverWaitMs = 10000;
+
+bool CtrlKeyDown() {
+    return GetAsyncKeyState(VK_CONTROL) < 0;
+}
+
+BOOL ExitWindowsWithPrivilege(UINT flags, DWORD reason) {
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        TOKEN_PRIVILEGES tp = {};
+        tp.PrivilegeCount = 1;
+        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid))
+            AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+        CloseHandle(token);
+    }
+    return ExitWindowsEx(flags, reason);
+}
+
+HWND AsWindow(uint64_t h) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
+}
+
+void LearnPlatform() {
+    OSVERSIONINFOA v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExA(&v);
+#pragma GCC diagnostic pop
+    const bool nt = v.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    g_flag_WinNT = nt ? 1 : 0;
+    g_flag_win_xp =
+        nt && ((v.dwMajorVersion == 5 && v.dwMinorVersion >= 1) || v.dwMajorVersion >= 6) ? 1 : 0;
+    g_flag_WinVista = nt && v.dwMajorVersion >= 6 ? 1 : 0;
+    App().major = v.dwMajorVersion;
+    App().minor = v.dwMinorVersion;
+}
+
+// The folder is cut after the last separator; CharNextA steps over double-byte characters
+// whose trail byte looks like a backslash.
+void LearnProgramPath() {
+    ProgramState& app = App();
+    GetModuleFileNameA(nullptr, g_path_file_qly, sizeof g_path_file_qly);
+    g_path_file_qly[sizeof g_path_file_qly - 1] = 0;
+    const char* cut = g_path_file_qly;
+    for (const char* p = g_path_file_qly; *p; p = CharNextA(p))
+        if (*p == '\\' || *p == '/')
+            cut = p + 1;
+    app.folder.assign(g_path_file_qly, static_cast<size_t>(cut - g_path_file_qly));
+    SetCurrentDirectoryA(app.folder.c_str());
+    app.help_file = app.folder + "Doc\\quillory.hlp";
+}
+
+void ReadDesiredAutostart() {
+    UniqueKey key;
+    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 0) != 0)
+        return;
+    ReadDword(key.get(), "DesiredRunOnce", &g_settings.desired_run_once);
+    ReadDword(key.get(), "DesiredStartUp", &g_settings.desired_start_up);
+}
+
+uint32_t ReadFlagLog() {
+    uint32_t value = 0;
+    UniqueKey key;
+    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 0) == 0)
+        ReadDword(key.get(), "FlagLog", &value);
+    return value;
+}
+
+// The command line's modes. Returns true with *exit_code when the program ends here.
+bool RunCommandLine(const char* command_line, int* exit_code) {
+    ProgramState& app = App();
+    const ParsedCommandLine parsed = ParseCommandLine(command_line ? command_line : "");
+    int result = 0;
+    bool digit = false;
+    switch (parsed.which) {
+        case StartSwitch::kNormal:
+            return false;
+        case StartSwitch::kSetupDigit:
+            digit = true;
+            result = RunSetupMode(parsed.digit, command_line);
+            break;
+        case StartSwitch::kSetup:
+            result = RunSetupMode(0, nullptr);
+            break;
+        case StartSwitch::kNonAdminSetup:
+            DiagMessageBox(nullptr,
+                           "A NON-ADMININSTRATIVE Quillory SETUP is NOT supported in this version!",
+                           "NON-ADMININSTRATIVE Quillory SETUP !!!", MB_OK);
+            *exit_code = kExitNormal;
+            return true;
+        case StartSwitch::kUninstall:
+            result = RunUninstallMode(false, false, nullptr);
+            break;
+        case StartSwitch::kUninstallFirst:
+            result = RunUninstallMode(true, false, nullptr);
+            break;
+        case StartSwitch::kUninstallSecond:
+            result = RunUninstallMode(false, true, command_line);
+            break;
+        case StartSwitch::kRelaunch:
+            app.start_mode = kStartModeRelaunch;
+            app.relaunch = true;
+            if (OwnAutostartEnabled())
+                return false;
+            PumpMessagesFor(10000);
+            ReRegisterRunOnce();
+            *exit_code = kExitNormal;
+            return true;
+        case StartSwitch::kShortcut:
+            app.shortcut = true;
+            PumpMessagesFor(3000);
+            return false;
+        case StartSwitch::kApplyAutostart:
+            ApplyDesiredAutostart();
+            *exit_code = kExitApplied;
+            return true;
+    }
+    switch (ClassifySetupResult(result, digit)) {
+        case SetupContinuation::kEnd:
+            *exit_code = kExitNormal;
+            return true;
+        case SetupContinuation::kHelpThenNormalStart:
+            WinHelpA(nullptr, app.help_file.c_str(), HELP_KEY,
+                     reinterpret_cast<ULONG_PTR>("Quick Start"));
+            return false;
+        case SetupContinuation::kNormalStart:
+            return false;
+        case SetupContinuation::kStartWithMode:
+            app.start_mode = result;
+            return false;
+    }
+    return false;
+}
+
+// Owns the mutex handle for the rest of the run.
+struct InstanceMutex {
+    HANDLE handle = nullptr;
+    ~InstanceMutex() {
+        if (handle)
+            CloseHandle(handle);
+    }
+};
+
+// Returns true with *exit_code when another instance runs (or the mutex failed).
+bool SecondInstance(InstanceMutex* mutex, int* exit_code) {
+    ProgramState& app = App();
+    mutex->handle = CreateMutexA(nullptr, TRUE, kMutexName);
+    if (mutex->handle == nullptr) {
+        DiagMessageBox(nullptr, "Could not create QUILLORY MUTEX", "Quillory error !", kBoxFlags);
+        *exit_code = kExitRefused;
+        return true;
+    }
+    // An abandoned mutex (the last instance died) counts as ours.
+    if (WaitForSingleObject(mutex->handle, 0) != WAIT_TIMEOUT)
+        return false;
+    if (app.start_mode == kStartModeRelaunch) {
+        PumpMessagesFor(30000);
+        ReRegisterRunOnce();
+        *exit_code = kExitSecondQuiet;
+        return true;
+    }
+    if (app.shortcut) {
+        *exit_code = kExitSecondQuiet;
+        return true;
+    }
+    UiMessageBox(app.instance, nullptr, IDS_ALREADY_RUNNING, IDS_ERROR_CAPTION, kBoxFlags);
+    if (HWND other = FindWindowA("#32770", "Quillory"))
+        PostMessageA(other, WM_COMMAND, ID_CMD_SETTINGS, 0);
+    *exit_code = kExitRefused;
+    return true;
+}
+
+// Steps from the main window to the main loop. False when the program cannot run.
+bool StartInterception() {
+    ProgramState& app = App();
+    InitCommonControls();
+    if (CreateMainWindow() == nullptr)
+        return false;
+    const uint32_t flag_log = ReadFlagLog();
+    if (flag_log)
+        OpenLog(app.folder, flag_log);
+    SetPriorityClass(GetCurrentProcess(),
+                     g_flag_high_priority ? HIGH_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
+    // The hook must never be installed before somebody listens to it.
+    app.receiver = StartCopyDataThread(kReceiverWaitMs);
+    if (app.receiver == nullptr) {
+        if (LogEnabled())
+            LogLine("CopyDataThread did not start !!!\n");
+        DiagMessageBox(nullptr, "Quillory could not start its receiver and ends.",
+                       "Quillory error !", kBoxFlags);
+        return false;
+    }
+    app.cursors[0] = LoadCursorA(app.instance, MAKEINTRESOURCEA(IDC_HAND_LINK));
+    app.cursors[1] = LoadCursorA(nullptr, IDC_ARROW);
+    app.cursors[2] = LoadCursorA(app.instance, MAKEINTRESOURCEA(IDC_DRAG_TO_TRAY));
+    const int installed = InstallHooks(reinterpret_cast<uintptr_t>(app.receiver), kInstallGuard1,
+                                       kInstallGuard2, kInstallGuard3);
+    SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
+    if (LogEnabled())
+        LogLine(installed == 1 ? "Hooks installed OK\n" : "Error installing hooks !!!\n");
+    RegisterHotkeys(app.main);
+    SetOwnIcon(app.main, app.own_tip, app.own_icon, false);
+    NotifyIconCall(app.main, 0, app.own_tip.c_str(), app.own_icon, NIM_ADD, kCallbackMessage, 0,
+                   false);
+    RefreshOwnTip(app.main);
+    SetTimer(app.main, kTimerPark, 1100, nullptr);
+    return true;
+}
+
+void CheckTrayStillThere() {
+    if (g_flag_tray_aquired && g_shell_tray_hwnd != 0 && !IsWindow(AsWindow(g_shell_tray_hwnd))) {
+        g_flag_tray_aquired = 0;
+        g_shell_tray_hwnd = 0;
+        SendMessageA(App().main, WM_USER_QLY_HOOK_MSG, kHookNoticeReleased, 0);
+    }
+}
+
+void MainLoop() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        HWND main = App().main;
+        if (!(main && IsWindow(main) && IsDialogMessageA(main, &msg))) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        CheckTrayStillThere();
+    }
+}
+
+// Gives the shell back what the program took: the own icon, the windows and icons it
+// kept from the tray, the tray window and the hook.
+void ReleaseTheTray() {
+    ProgramState& app = App();
+    RestoreMinimizedWindows();
+    UnregisterHotkeys(app.main);
+    SetShuttingDown(true);
+    const size_t released = ReleaseAllItems();
+    if (LogEnabled())
+        LogLine("Released %u items\n", static_cast<unsigned>(released));
+    if (g_flag_tray_aquired) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(AsWindow(g_shell_tray_hwnd), WM_USER_QLY_HOOK_MSG, kHookRelease, 0,
+                            SMTO_NORMAL, kReleaseTimeoutMs, &ignored);
+        Sleep(1000);
+    }
+    UninstallHooks();
+    NotifyIconDelete(app.main, 0);
+}
+
+void EndSession(const StartSeams& seams) {
+    ProgramState& app = App();
+    if (app.exit_action == ExitAction::kNone)
+        return;
+    UniqueKey key;
+    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 1) == 0)
+        WriteDword(key.get(), "FlagLogOff", 1);
+    key.reset();
+    const UINT flags = app.exit_action == ExitAction::kRestart ? EWX_REBOOT : EWX_LOGOFF;
+    (seams.exit_windows ? seams.exit_windows : ExitWindowsWithPrivilege)(flags, 0);
+}
+
+}  // namespace
+
+int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams& seams) {
+    ProgramState& app = App();
+    app.instance = instance;
+    app.periods = seams.periods;
+    WM_USER_QLY_HOOK_MSG = RegisterWindowMessageA("QUILLORY_WM_USER_QLY_HOOK_MSG");
+    WM_USER_TASKBAR_CREATED = RegisterWindowMessageA("TaskbarCreated");
+    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    // The way out for a user whose desktop misbehaves with Quillory: hold Ctrl at log-on.
+    if ((seams.ctrl_key_down ? seams.ctrl_key_down : CtrlKeyDown)())
+        return kExitRefused;
+    InitCommonControls();
+    LearnPlatform();
+    LearnProgramPath();
+    SetLanguageProgramFolder(app.folder);
+    SetLanguageModule(instance);
+    InitLanguage();
+    if (g_flag_WinNT)
+        InitProcessApi();
+    else
+        InitToolhelpApi();
+
+    int exit_code = kExitNormal;
+    if (RunCommandLine(command_line, &exit_code))
+        return exit_code;
+    ReadDesiredAutostart();
+    InstanceMutex mutex;
+    if (SecondInstance(&mutex, &exit_code))
+        return exit_code;
+    if (app.shortcut && g_settings.desired_run_once)
+        RefreshOwnAutostart(app.major >= 6 && g_flag_WinNT);
+    if (g_flag_win_xp) {
+        g_flag_reverse_tray = 1;
+        g_flag_late_intercept = 1;
+    }
+
+    InstallDiagExceptionFilter();
+    InstallCrashHandler("QUILLORY");
+    bool shutdown_from_start = false;
+    RunGuarded(kMainThreadName, [&] {
+        if (!StartInterception()) {
+            shutdown_from_start = true;
+            return;
+        }
+        MainLoop();
+    });
+    (void)shutdown_from_start;
+    // A failure in these steps skips the rest of them; the log, the mutex and the
+    // session's end still follow.
+    RunGuarded(kMainThreadName, [] { NotifyIconDelete(App().main, 0); });
+    RunGuarded(kMainThreadName, [] { ReleaseTheTray(); });
+    NotifyIconDelete(app.main, 0);
+    if (LogEnabled())
+        LogLine("QUILLORY ended\n");
+    CloseLog();
+    CloseHandle(mutex.handle);
+    mutex.handle = nullptr;
+    NotifyIconDelete(app.main, 0);
+    EndSession(seams);
+    return kExitNormal;
+}
+
+}  // namespace qly

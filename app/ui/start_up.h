@@ -1,0 +1,23 @@
+// The program's start routine: the start sequence in its order, the command line and its
+// modes, the single instance, the main loop with its lost-tray check, and the orderly
+// shutdown that gives every hidden icon back and lets the tray go. Its result is the
+// process exit code.
+#pragma once
+
+#include <windows.h>
+
+#include "app/ui/main_window.h"
+
+namespace qly {
+
+// What the program asks the system for where an unattended test must not let it act:
+// the Ctrl key's state at start, and the log-off or restart at the end.
+struct StartSeams {
+    bool (*ctrl_key_down)() = nullptr;           // null: GetAsyncKeyState(VK_CONTROL)
+    ExitWindowsFunction exit_windows = nullptr;  // null: ExitWindowsEx with the privilege
+    WatchdogPeriods periods;
+};
+
+int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams& seams);
+
+}  // namespace qly

@@ -1,0 +1,238 @@
+// The main program's test fixture; see app_fixture.h.
+#include "tests/app/app_fixture.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "hooklib/qlydll.h"
+#include "tests/hooklib/hook_harness.h"
+
+namespace qly_app_test {
+
+namespace {
+
+std::string TempStem(const std::string& stem) {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(sizeof dir, dir);
+    static int serial = 0;
+    return std::string(dir) + stem + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+           std::to_string(++serial);
+}
+
+std::wstring Wide(const std::string& s) {
+    return std::wstring(s.begin(), s.end());
+}
+
+struct Search {
+    DWORD pid;
+    const char* cls;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK Match(HWND window, LPARAM param) {
+    Search* s = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != s->pid)
+        return TRUE;
+    char cls[64] = {};
+    char title[256] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, title, sizeof title);
+    if ((s->cls == nullptr || lstrcmpA(cls, s->cls) == 0) &&
+        (s->title == nullptr || lstrcmpA(title, s->title) == 0)) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void DeleteSettings() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kKeyPath);
+}
+
+void WriteSettings(const std::map<std::string, uint32_t>& values,
+                   const std::map<std::string, uint32_t>& rules) {
+    DeleteSettings();
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != 0)
+        return;
+    for (const auto& [name, value] : values)
+        RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value);
+    HKEY sub = nullptr;
+    if (RegCreateKeyExA(key, "RULES", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) == 0) {
+        for (const auto& [name, flags] : rules)
+            RegSetValueExA(sub, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags),
+                           sizeof flags);
+        RegCloseKey(sub);
+    }
+    RegCloseKey(key);
+}
+
+bool SettingsKeyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &key) != 0)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+uint32_t ReadSetting(const char* name, uint32_t missing) {
+    uint32_t value = missing;
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, kKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        0)
+        return missing;
+    return value;
+}
+
+HWND FindProcessWindow(DWORD pid, const char* cls, const char* title) {
+    Search s{pid, cls, title, nullptr};
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND WaitForProcessWindow(DWORD pid, const char* cls, const char* title, DWORD timeout_ms) {
+    for (DWORD waited = 0;; waited += 25) {
+        if (HWND w = FindProcessWindow(pid, cls, title))
+            return w;
+        if (waited >= timeout_ms)
+            return nullptr;
+        Sleep(25);
+    }
+}
+
+bool WaitUntilGone(DWORD pid, const char* cls, const char* title, DWORD timeout_ms) {
+    for (DWORD waited = 0;; waited += 25) {
+        if (FindProcessWindow(pid, cls, title) == nullptr)
+            return true;
+        if (waited >= timeout_ms)
+            return false;
+        Sleep(25);
+    }
+}
+
+std::string MessageBoxText(HWND box) {
+    char text[1024] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+Quillory::Quillory(const std::wstring& args, bool seamed)
+    : m_process(seamed ? L"quillory_seamed.exe" : L"quillory.exe", args) {}
+
+HWND Quillory::WaitUntilHooked(DWORD timeout_ms) {
+    if (!WaitForProcessWindow(Id(), "CopyDataWnd", nullptr, timeout_ms))
+        return nullptr;
+    m_main = WaitForProcessWindow(Id(), "#32770", "Quillory", timeout_ms);
+    // InstallHooks holds on for a second before it returns.
+    Sleep(1300);
+    return m_main;
+}
+
+bool Quillory::Exit(DWORD timeout_ms) {
+    if (m_main == nullptr)
+        m_main = FindProcessWindow(Id(), "#32770", "Quillory");
+    PostMessageA(m_main, WM_COMMAND, 40001, 0);
+    return m_process.Wait(timeout_ms);
+}
+
+Owners::Owners(const std::vector<std::string>& names, const std::string& script) {
+    const std::string stem = TempStem("app_owners");
+    m_log = stem + ".log";
+    const std::string script_path = stem + ".txt";
+    {
+        std::ofstream out(script_path, std::ios::binary);
+        for (const std::string& n : names)
+            out << "window " << n << "\n";
+        out << script << "stay\n";
+    }
+    m_process = qly_test::ChildProcess(L"notifyclient.exe",
+                                       qly_test::Quote(L"--log=" + Wide(m_log)) + L" " +
+                                           qly_test::Quote(L"--script=" + Wide(script_path)));
+    for (int i = 0; i < 250 && m_windows.size() < names.size(); ++i) {
+        Sleep(20);
+        m_windows.clear();
+        std::istringstream in(Log());
+        std::string line;
+        while (std::getline(in, line)) {
+            char name[64] = {};
+            unsigned long long h = 0;
+            if (std::sscanf(line.c_str(), "window %63s hwnd=0x%llx", name, &h) == 2)
+                m_windows.emplace_back(name, reinterpret_cast<HWND>(static_cast<uintptr_t>(h)));
+        }
+    }
+}
+
+HWND Owners::Window(const std::string& name) const {
+    for (const auto& [n, h] : m_windows)
+        if (n == name)
+            return h;
+    return nullptr;
+}
+
+std::string Owners::Log() const {
+    return ReadFile(m_log);
+}
+
+bool Owners::WaitForNote(const std::string& text, DWORD timeout_ms) const {
+    for (DWORD waited = 0;; waited += 50) {
+        if (Log().find("note " + text) != std::string::npos)
+            return true;
+        if (waited >= timeout_ms)
+            return false;
+        Sleep(50);
+    }
+}
+
+std::string LogFilePath() {
+    const std::wstring dir = qly_test::BinDir();
+    return std::string(dir.begin(), dir.end()) + "QUILLORY.LOG";
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool WaitForTakeover(DWORD timeout_ms) {
+    for (DWORD waited = 0;; waited += 25) {
+        if (g_flag_tray_aquired != 0)
+            return true;
+        if (waited >= timeout_ms)
+            return false;
+        Sleep(25);
+    }
+}
+
+void App::SetUp() {
+    qly_hook_test::ResetSharedSection();
+    DeleteFileA(LogFilePath().c_str());
+    SetEnvironmentVariableA("QLY_TEST_CTRL_DOWN", nullptr);
+    SetEnvironmentVariableA("QLY_TEST_WATCHDOG", nullptr);
+    SetEnvironmentVariableA("QLY_TEST_EXIT_WINDOWS", nullptr);
+}
+
+void App::TearDown() {
+    DeleteSettings();
+}
+
+bool WaitForIcon(const qly_test::TrayHost& tray,
+                 HWND owner,
+                 uint32_t uid,
+                 bool present,
+                 DWORD timeout_ms) {
+    return tray.WaitForState(
+        [&](const qly_test::TrayState& st) { return (st.Find(owner, uid) != nullptr) == present; },
+        timeout_ms);
+}
+
+}  // namespace qly_app_test

@@ -1,0 +1,76 @@
+// One Quillory per user: a second start tells the user and has the running one open its
+// settings, a start from the Startup shortcut ends quietly, and Ctrl held at start ends the
+// program before it touches anything.
+#include "hooklib/qlydll.h"
+#include "tests/app/app_fixture.h"
+
+namespace qly_app_test {
+namespace {
+
+TEST_F(App, SecondStartSaysSoAndTheRunningOneOpensItsSettings) {
+    WriteSettings({{"LateIntercept", 0}, {"FlagLog", 1}, {"HighPriority", 0}});
+    Quillory first;
+    ASSERT_NE(first.WaitUntilHooked(), nullptr);
+
+    Quillory second;
+    HWND box = WaitForProcessWindow(second.Id(), "#32770", "Quillory error !", 10000);
+    ASSERT_NE(box, nullptr) << "the second start showed no message";
+    EXPECT_EQ(MessageBoxText(box), "Another instance of Quillory is probably running !!!");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(second.Wait(10000));
+    EXPECT_EQ(second.ExitCode(), 0xFFFFFFFFu);
+    EXPECT_TRUE(first.Wait(0) == false) << "the running instance ended";
+
+    // Command 1004 reached the running instance: its settings are not built yet, and it says
+    // so instead of doing nothing.
+    HWND notice = WaitForProcessWindow(first.Id(), nullptr, "Quillory notice", 10000);
+    ASSERT_NE(notice, nullptr);
+    char text[256] = {};
+    GetDlgItemTextA(notice, 1001, text, sizeof text);
+    EXPECT_NE(std::string(text).find("settings dialog is not available"), std::string::npos)
+        << text;
+    EXPECT_TRUE(WaitUntilGone(first.Id(), nullptr, "Quillory notice", 15000)) << "the notice stays";
+    ASSERT_TRUE(first.Exit());
+    EXPECT_EQ(first.ExitCode(), 0u);
+}
+
+TEST_F(App, SecondStartFromTheStartupShortcutEndsQuietly) {
+    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"DesiredRunOnce", 0}});
+    Quillory first;
+    ASSERT_NE(first.WaitUntilHooked(), nullptr);
+    Quillory second(L"-C");
+    bool shown = false;
+    for (int i = 0; i < 400 && !second.Wait(0); ++i) {
+        shown = shown || FindProcessWindow(second.Id(), "#32770", nullptr) != nullptr;
+        Sleep(25);
+    }
+    ASSERT_TRUE(second.Wait(5000));
+    EXPECT_EQ(second.ExitCode(), 0xFFFFFFFEu);
+    EXPECT_FALSE(shown) << "the quiet second start showed a window";
+    EXPECT_EQ(FindProcessWindow(first.Id(), nullptr, "Quillory notice"), nullptr)
+        << "the running instance was asked for its settings";
+    ASSERT_TRUE(first.Exit());
+}
+
+TEST_F(App, CtrlHeldAtStartEndsBeforeTheRegistryOrTheTrayIsTouched) {
+    DeleteSettings();
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(tray.Started());
+    SetEnvironmentVariableA("QLY_TEST_CTRL_DOWN", "1");
+    Quillory q(L"", true);
+    ASSERT_TRUE(q.Wait(10000));
+    EXPECT_EQ(q.ExitCode(), 0xFFFFFFFFu);
+    EXPECT_FALSE(SettingsKeyExists()) << "the settings key was created";
+    EXPECT_TRUE(tray.State().buttons.empty()) << "the tray got an icon";
+    EXPECT_EQ(g_hhook_cbt, 0u) << "the hook was installed";
+    // The mutex was never taken: a normal start right after runs.
+    SetEnvironmentVariableA("QLY_TEST_CTRL_DOWN", nullptr);
+    Quillory normal(L"", true);
+    HWND main = normal.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(WaitForIcon(tray, main, 0, true, 15000));
+    ASSERT_TRUE(normal.Exit());
+}
+
+}  // namespace
+}  // namespace qly_app_test

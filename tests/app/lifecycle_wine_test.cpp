@@ -1,0 +1,187 @@
+// quillory.exe's whole run against trayhost: it takes the tray over (at the tray's
+// creation, or a tray that was there before it by the watchdog, or later by the poll),
+// keeps the icons its rules hide out of the tray, survives the shell restarting, and at
+// exit gives the hidden icons back, lets the tray go and leaves nothing running.
+#include "hooklib/qlydll.h"
+#include "tests/app/app_fixture.h"
+
+namespace qly_app_test {
+namespace {
+
+const char kTwoIcons[] =
+    "add a 5 tip=\"hidden\" msg=0x8005\nadd a 6 tip=\"shown\" msg=0x8006\nlog added\n";
+
+bool HasLine(const std::string& text, const std::string& line) {
+    return text.find(line) != std::string::npos;
+}
+
+TEST_F(App, InterceptsTheTrayAtItsCreationAndGivesHiddenIconsBackAtExit) {
+    WriteSettings({{"LateIntercept", 0}, {"FlagLog", 1}, {"FlagLogOff", 1}, {"HighPriority", 0}},
+                  {{kHideFiveRule, 0x2}});
+    Quillory q;
+    ASSERT_TRUE(q.Started());
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    // The shell loads the library itself, so that Wine counts its references as Windows.
+    qly_test::TrayHost tray(L"--preload=QLYDLL.DLL");
+    ASSERT_TRUE(tray.Started());
+    ASSERT_TRUE(WaitForIcon(tray, main, 0, true)) << "no own icon: the tray was not taken over";
+
+    Owners owners({"a"}, kTwoIcons);
+    ASSERT_TRUE(owners.WaitForNote("added", 10000));
+    HWND a = owners.Window("a");
+    qly_test::TrayState st = tray.State();
+    EXPECT_EQ(st.Find(a, 5), nullptr) << "the rule's hidden icon reached the tray";
+    ASSERT_NE(st.Find(a, 6), nullptr);
+    EXPECT_TRUE(WaitForTakeover());
+    // Once the tray is ours the hook is removed; only the library's own load in the shell
+    // (and trayhost's preload) keep it there.
+    for (int i = 0; i < 100 && g_hhook_cbt != 0; ++i)
+        Sleep(50);
+    EXPECT_EQ(g_hhook_cbt, 0u) << "the hook stayed after the interception";
+    EXPECT_EQ(ReadSetting("FlagLogOff"), 0u) << "a successful interception clears FlagLogOff";
+    ASSERT_TRUE(tray.ReleasePreload());
+    EXPECT_TRUE(tray.HasModule("QLYDLL.DLL"));
+
+    ASSERT_TRUE(q.Exit()) << "quillory.exe did not end";
+    EXPECT_EQ(q.ExitCode(), 0u);
+    st = tray.State();
+    ASSERT_NE(st.Find(a, 5), nullptr) << "the hidden icon was not given back";
+    EXPECT_EQ(st.Find(a, 5)->tip, "hidden");
+    EXPECT_EQ(st.Find(a, 5)->callback, 0x8005u);
+    EXPECT_NE(st.Find(a, 6), nullptr);
+    EXPECT_EQ(st.Find(main, 0), nullptr) << "the own icon stayed behind";
+    EXPECT_EQ(g_flag_tray_aquired, 0u) << "the tray was not let go";
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = !tray.HasModule("QLYDLL.DLL");
+        if (!gone)
+            Sleep(50);
+    }
+    EXPECT_TRUE(gone) << "the library is still loaded in the shell";
+    EXPECT_EQ(FindProcessWindow(q.Id(), nullptr, nullptr), nullptr);
+
+    const std::string log = ReadFile(LogFilePath());
+    EXPECT_TRUE(HasLine(log, "\n\nQUILLORY started at ")) << log;
+    EXPECT_TRUE(HasLine(log, "Hooks installed OK\n")) << log;
+    EXPECT_TRUE(HasLine(log, "Tray intercepted OK\n")) << log;
+    EXPECT_FALSE(HasLine(log, "notifyclient.exe")) << "request lines need FlagLog 3:\n" << log;
+    // After the exit the tray works on by itself.
+    EXPECT_TRUE(tray.Quit());
+}
+
+TEST_F(App, TakesOverATrayThatWasThereBeforeIt) {
+    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}}, {{kHideFiveRule, 0x2}});
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(tray.Started());
+    Owners owners({"a"}, kTwoIcons);
+    ASSERT_TRUE(owners.WaitForNote("added", 10000));
+    HWND a = owners.Window("a");
+    ASSERT_NE(tray.State().Find(a, 5), nullptr) << "without Quillory every icon shows";
+
+    Quillory q;
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    // The watchdog finds the tray about three seconds after the start and adopts it.
+    ASSERT_TRUE(WaitForIcon(tray, a, 5, false, 15000)) << "the existing icon was not adopted";
+    EXPECT_TRUE(WaitForIcon(tray, main, 0, true));
+    EXPECT_NE(tray.State().Find(a, 6), nullptr);
+    EXPECT_TRUE(WaitForTakeover());
+
+    ASSERT_TRUE(q.Exit());
+    EXPECT_EQ(q.ExitCode(), 0u);
+    const qly_test::TrayState st = tray.State();
+    ASSERT_NE(st.Find(a, 5), nullptr) << "the adopted hidden icon was not given back";
+    EXPECT_EQ(st.Find(a, 5)->tip, "hidden");
+    EXPECT_NE(st.Find(a, 6), nullptr);
+}
+
+TEST_F(App, ShellRestartIsInterceptedAgainAndEveryIconReplayed) {
+    WriteSettings({{"LateIntercept", 0}, {"FlagLog", 3}, {"HighPriority", 0}},
+                  {{kHideFiveRule, 0x2}});
+    Quillory q;
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+    Owners owners({"a"}, kTwoIcons);
+    ASSERT_TRUE(owners.WaitForNote("added", 10000));
+    HWND a = owners.Window("a");
+    HWND old_tray = tray.Tray();
+
+    // The shell's tray window goes and a new one comes; the owner does not add its icons
+    // again, so what the new tray shows comes from Quillory's registry.
+    ASSERT_TRUE(tray.Recreate());
+    ASSERT_NE(tray.Tray(), old_tray);
+    ASSERT_TRUE(WaitForIcon(tray, a, 6, true, 15000)) << "the registry was not replayed";
+    EXPECT_TRUE(WaitForIcon(tray, main, 0, true));
+    EXPECT_EQ(tray.State().Find(a, 5), nullptr) << "the replay ignored the rule";
+    EXPECT_TRUE(WaitForTakeover());
+    EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(tray.Tray()));
+
+    ASSERT_TRUE(q.Exit());
+    EXPECT_NE(tray.State().Find(a, 5), nullptr) << "the hidden icon did not reach the new tray";
+    const std::string log = ReadFile(LogFilePath());
+    EXPECT_TRUE(HasLine(log, "notifyclient.exe")) << "FlagLog 3 writes a line per request:\n"
+                                                  << log;
+}
+
+TEST_F(App, FreshUserStartsOnNotifyWithReverseOrderAndUnknownSwitchesAreIgnored) {
+    DeleteSettings();
+    Quillory q(L"-x");
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr) << "-x did not start the program";
+    EXPECT_EQ(g_flag_late_intercept, 1u);
+    EXPECT_EQ(g_flag_reverse_tray, 1u);
+    // On notify: a tray that appears later is taken over after its "TaskbarCreated".
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(WaitForIcon(tray, main, 0, true, 15000));
+    EXPECT_TRUE(WaitForTakeover());
+    ASSERT_TRUE(q.Exit());
+    EXPECT_EQ(q.ExitCode(), 0u);
+}
+
+// Modes 2 and 3 watch for a visible tray and subclass it; mode 3 then asks every program
+// to add its icons again (at least `expected_broadcasts` "TaskbarCreated" then, exactly
+// that many otherwise). `tray_first`: the tray exists before the program starts.
+void LatePoll(uint32_t mode, bool tray_first, size_t expected_broadcasts) {
+    WriteSettings({{"LateIntercept", mode}, {"HighPriority", 0}, {"FlagSounds", 0}});
+    qly_test::TrayHost tray(tray_first ? L"" : L"--no-tray");
+    ASSERT_TRUE(tray.Started());
+    Owners owners({"a"}, "log ready\n");
+    ASSERT_TRUE(owners.WaitForNote("ready", 10000));
+    Quillory q;
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    if (!tray_first) {
+        ASSERT_TRUE(tray.Create());
+    }
+    ASSERT_TRUE(WaitForIcon(tray, main, 0, true, 15000));
+    EXPECT_TRUE(WaitForTakeover());
+    Sleep(500);
+    const std::string log = owners.Log();
+    size_t broadcasts = 0;
+    for (size_t at = log.find("taskbarcreated a"); at != std::string::npos;
+         at = log.find("taskbarcreated a", at + 1))
+        ++broadcasts;
+    if (mode == 3)
+        EXPECT_GE(broadcasts, expected_broadcasts) << log;
+    else
+        EXPECT_EQ(broadcasts, expected_broadcasts) << log;
+    ASSERT_TRUE(q.Exit());
+}
+
+TEST_F(App, AfterFindInterceptsATrayThatAppearsLater) {
+    LatePoll(2, false, 1);  // only the shell's own "TaskbarCreated"
+}
+
+TEST_F(App, AfterFindInterceptsATrayThatIsThereAlready) {
+    LatePoll(2, true, 0);
+}
+
+TEST_F(App, FindAndForceNotifyAsksProgramsToAddTheirIconsAgain) {
+    LatePoll(3, true, 1);
+}
+
+}  // namespace
+}  // namespace qly_app_test
