@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The main job, for a person to watch: builds everything, starts trayhost (the stand-in for
 # the shell's notification area) under its own Xvfb display, lets sample programs add their
-# icons, prints the tray's state and saves a screenshot to build/demo/. Installs what is
-# missing first; ends every process it started.
+# icons, writes a sample rule set (scripts/demo/rules.txt: one icon hidden from the tray,
+# two with special positions, "Sort tray") and starts Quillory, which takes the tray over.
+# Prints the tray's state before and after, saves screenshots to build/demo/, then ends
+# Quillory and shows that the hidden icon came back. Installs what is missing first; ends
+# every process it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"
@@ -13,7 +16,7 @@ bin="$root/build/win64/bin"
 out="$root/build/demo"
 prefix="$root/build/win64/wineprefix-demo"
 mkdir -p "$out"
-rm -f "$out"/*.log "$out"/*.png "$out"/*.txt
+rm -f "$out"/*.log "$out"/*.png "$out"/*.txt "$out"/*.out
 
 pids=()
 cleanup() {
@@ -55,14 +58,59 @@ for _ in $(seq 1 100); do
     sleep 0.1
 done
 
-echo "== the tray as the shell shows it"
-tray_state | tee "$out/tray_state.txt"
+echo "== the tray as the shell shows it, before Quillory"
+tray_state | tee "$out/tray_before.txt"
 sleep 0.5
+import -display "$DISPLAY" -window root "$out/tray_before.png"
+
+echo "== Quillory's sample settings (scripts/demo/rules.txt)"
+key='HKCU\Software\KARNOVELDAHUS\QUILLORY'
+wine reg delete "$key" /f >/dev/null 2>&1 || true
+grep -v '^#' "$root/scripts/demo/rules.txt" | while read -r sub name value; do
+    [ -n "$sub" ] || continue
+    path=$key
+    [ "$sub" = . ] || path="$key\\$sub"
+    echo "   $sub $name = $value"
+    wine reg add "$path" /v "$name" /t REG_DWORD /d "$((value))" /f >/dev/null 2>&1
+done
+
+echo "== starting Quillory; it takes over the tray that is already there"
+rm -f "$bin/QUILLORY.LOG"
+wine "$bin/quillory.exe" >"$out/quillory.out" 2>&1 &
+pids+=($!)
+# The backup program's icon (uID 7) leaves the tray once Quillory holds it.
+for _ in $(seq 1 150); do
+    state=$(tray_state)
+    if grep -q 'tip=Quillory' <<<"$state" && ! grep -q 'uid=7 ' <<<"$state"; then break; fi
+    sleep 0.1
+done
+sleep 1
+
+echo "== the tray after interception: Backup hidden by its rule, Updates and the file"
+echo "   transfer in their special places"
+tray_state | tee "$out/tray_after.txt"
 import -display "$DISPLAY" -window root "$out/tray.png"
-echo "== screenshot: $out/tray.png"
+echo "== screenshot: $out/tray.png (before: $out/tray_before.png)"
 
 echo "== a click on the first icon reaches its owner"
 wine "$bin/trayctl.exe" click 0 513 >/dev/null 2>&1 || true
 sleep 0.3
-grep -E '^(callback|message)' "$out/notifyclient.log" | head -n 3 || true
+grep -E '^callback' "$out/notifyclient.log" | tail -n 1 || true
+
+echo "== Quillory exits and gives the hidden icon back"
+wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || echo "demo: Quillory was not running" >&2
+for _ in $(seq 1 100); do
+    tray_state | grep -q 'tip=Quillory' || break
+    sleep 0.1
+done
+sleep 0.5
+tray_state | tee "$out/tray_exit.txt"
+if grep -q 'uid=7 ' "$out/tray_exit.txt"; then
+    echo "== the hidden Backup icon is back in the tray"
+else
+    echo "demo: the hidden icon did not come back" >&2
+    exit 1
+fi
+echo "== Quillory's log ($bin/QUILLORY.LOG):"
+tr -d '\r' <"$bin/QUILLORY.LOG" | sed 's/^/   /'
 echo "== done; ending every process of the demo"

@@ -15,7 +15,7 @@ HWND g_notice = nullptr;
 
 void Unavailable(const char* what) {
     if (LogEnabled())
-        LogLine("%s is not available in this version\n", what);
+        LogLine("Not available in this version: %s\n", what);
 }
 
 // A notice on a thread of its own, so neither the start routine nor the main window waits
@@ -56,22 +56,22 @@ void ApplyDesiredAutostart() {
 }
 
 bool OwnAutostartEnabled() {
-    Unavailable("Own autostart");
+    Unavailable("own autostart");
     return false;
 }
 
 void ReRegisterRunOnce() {
-    Unavailable("The RunOnce re-registration");
+    Unavailable("RunOnce re-registration");
 }
 
 void RefreshOwnAutostart(bool) {
-    Unavailable("The own autostart refresh");
+    Unavailable("own autostart refresh");
 }
 
 bool InstallRunOnceForced() {
     // Nothing to register yet; the log-off or restart the user chose still happens, it
     // only does not bring Quillory back afterwards by itself.
-    Unavailable("The RunOnce entry before a log-off");
+    Unavailable("RunOnce entry before a log-off");
     return true;
 }
 
@@ -91,7 +91,7 @@ void OwnIconCallback(HWND main_window, LPARAM mouse_message) {
 void MinimizedIconCallback(HWND, WPARAM, LPARAM) {}
 
 void RegisterHotkeys(HWND) {
-    Unavailable("Hotkeys");
+    Unavailable("hotkeys");
 }
 
 void UnregisterHotkeys(HWND) {}
