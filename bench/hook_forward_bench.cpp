@@ -4,9 +4,10 @@
 // bare WM_COPYDATA round trip of the forwarded record's size between two processes, the
 // floor of any forward. Prints the per-request times and the overhead ratio (b - a) / c;
 // the aim is at most 1.5 (the forward costs no more than one and a half bare round trips).
+// Both are measured twice: with every process on one processor, and spread over all.
 //
-// Run under Wine from the build folder, e.g.
-//   scripts/wine_run.sh build/win64/wineprefix build/win64/bin/hook_forward_bench.exe [N]
+// Run under Wine (the prefix path must be absolute), e.g.
+//   scripts/wine_run.sh $PWD/build/win64/wineprefix build/win64/bin/hook_forward_bench.exe [N]
 #include <windows.h>
 
 #include <algorithm>
