@@ -332,15 +332,11 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
 
     InstallDiagExceptionFilter();
     InstallCrashHandler("QUILLORY");
-    bool shutdown_from_start = false;
-    RunGuarded(kMainThreadName, [&] {
-        if (!StartInterception()) {
-            shutdown_from_start = true;
-            return;
-        }
-        MainLoop();
+    // A start that cannot run (no main window, no receiver) goes straight to the shutdown.
+    RunGuarded(kMainThreadName, [] {
+        if (StartInterception())
+            MainLoop();
     });
-    (void)shutdown_from_start;
     // A failure in these steps skips the rest of them; the log, the mutex and the
     // session's end still follow.
     RunGuarded(kMainThreadName, [] { NotifyIconDelete(App().main, 0); });

@@ -72,5 +72,36 @@ TEST_F(App, CtrlHeldAtStartEndsBeforeTheRegistryOrTheTrayIsTouched) {
     ASSERT_TRUE(normal.Exit());
 }
 
+TEST_F(App, NonAdministrativeSetupIsRefusedWithAMessage) {
+    DeleteSettings();
+    Quillory q(L"-j");
+    HWND box =
+        WaitForProcessWindow(q.Id(), "#32770", "NON-ADMININSTRATIVE Quillory SETUP !!!", 10000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box),
+              "A NON-ADMININSTRATIVE Quillory SETUP is NOT supported in this version!");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(q.Wait(10000));
+    EXPECT_EQ(q.ExitCode(), 0u);
+    EXPECT_FALSE(SettingsKeyExists());
+}
+
+// Setup belongs to a later version: -i and -I both reach it, it says so, and the program
+// ends without starting.
+TEST_F(App, SetupSwitchInEitherCaseSaysSetupIsNotAvailableYet) {
+    for (const wchar_t* sw : {L"-i", L"-I"}) {
+        Quillory q(sw);
+        HWND notice = WaitForProcessWindow(q.Id(), nullptr, "Quillory notice", 10000);
+        ASSERT_NE(notice, nullptr) << "no notice for " << std::string(sw, sw + 2);
+        char text[256] = {};
+        GetDlgItemTextA(notice, 1001, text, sizeof text);
+        EXPECT_EQ(std::string(text), "Setup is not available in this version of Quillory.");
+        ASSERT_TRUE(q.Wait(15000));
+        EXPECT_EQ(q.ExitCode(), 0u);
+        EXPECT_EQ(FindProcessWindow(q.Id(), "CopyDataWnd", nullptr), nullptr);
+    }
+    EXPECT_EQ(g_hhook_cbt, 0u) << "setup installed the hook";
+}
+
 }  // namespace
 }  // namespace qly_app_test

@@ -126,6 +126,36 @@ TEST_F(App, ShellRestartIsInterceptedAgainAndEveryIconReplayed) {
                                                   << log;
 }
 
+TEST_F(App, ShellThatEndsAndStartsAgainIsTakenOverWithEveryIcon) {
+    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}}, {{kHideFiveRule, 0x2}});
+    Quillory q;
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    std::unique_ptr<Owners> owners;
+    {
+        qly_test::TrayHost first;
+        ASSERT_TRUE(WaitForIcon(first, main, 0, true));
+        // The owner adds its icons once the tray is ours, and never again.
+        owners = std::make_unique<Owners>(std::vector<std::string>{"a"}, kTwoIcons);
+        ASSERT_TRUE(owners->WaitForNote("added", 10000));
+        ASSERT_NE(first.State().Find(owners->Window("a"), 6), nullptr);
+        ASSERT_TRUE(first.Quit());
+    }
+    EXPECT_FALSE(q.Wait(0)) << "Quillory ended with the shell";
+    // The hook comes back so that the next shell's tray is caught at its creation.
+    for (int i = 0; i < 200 && g_hhook_cbt == 0; ++i)
+        Sleep(25);
+    ASSERT_NE(g_hhook_cbt, 0u) << "the hook was not installed again";
+    qly_test::TrayHost second;
+    HWND a = owners->Window("a");
+    ASSERT_TRUE(WaitForIcon(second, a, 6, true, 15000)) << "the registry was not replayed";
+    EXPECT_TRUE(WaitForIcon(second, main, 0, true));
+    EXPECT_EQ(second.State().Find(a, 5), nullptr);
+    EXPECT_TRUE(WaitForTakeover());
+    ASSERT_TRUE(q.Exit());
+    EXPECT_NE(second.State().Find(a, 5), nullptr) << "the hidden icon was not given back";
+}
+
 TEST_F(App, FreshUserStartsOnNotifyWithReverseOrderAndUnknownSwitchesAreIgnored) {
     DeleteSettings();
     Quillory q(L"-x");
