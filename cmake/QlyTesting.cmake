@@ -4,9 +4,10 @@
 #   qly_add_wine_test   - tests of the Win32 layer; Windows configurations only. They share
 #                         one desktop (trayhost's windows, global hooks), so they never run
 #                         at the same time as each other.
-# Wine tests use the private prefix of this build folder through the fixture "wine",
-# whose setup prepares the prefix and starts a persistent wineserver and whose
-# cleanup ends every Wine process of the prefix (scripts/wine_session.sh).
+# Windows tests run through scripts/wine_run.sh, which gives them the private prefix of this
+# build folder and the Wine environment, so no test needs an ENVIRONMENT property (whose
+# list would be split by gtest_discover_tests). The fixture "wine" prepares the prefix and
+# starts a persistent wineserver; its cleanup ends every Wine process of the prefix.
 
 include(GoogleTest)
 
@@ -18,12 +19,6 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 set(QLY_WINE_SESSION_DIR ${CMAKE_SOURCE_DIR}/scripts)
 set(QLY_WINE_SESSION ${QLY_WINE_SESSION_DIR}/wine_session.sh)
 set(QLY_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(QLY_WINE_ENV
-    WINEPREFIX=${QLY_WINEPREFIX}
-    WINEDEBUG=-all
-    WINEDLLOVERRIDES=mscoree,mshtml=,winemenubuilder.exe=d
-    DISPLAY=
-    QLY_BIN_DIR=${CMAKE_BINARY_DIR}/bin)
 
 if(QLY_WINDOWS)
     # Every Windows test program runs through wine_run.sh, which prepares and uses the
@@ -32,11 +27,11 @@ if(QLY_WINDOWS)
     add_test(NAME wine_session_start
              COMMAND ${QLY_WINE_SESSION} start ${QLY_WINEPREFIX})
     set_tests_properties(wine_session_start PROPERTIES
-        FIXTURES_SETUP wine ENVIRONMENT "${QLY_WINE_ENV}" TIMEOUT 120)
+        FIXTURES_SETUP wine TIMEOUT 120)
     add_test(NAME wine_session_stop
              COMMAND ${QLY_WINE_SESSION} stop ${QLY_WINEPREFIX})
     set_tests_properties(wine_session_stop PROPERTIES
-        FIXTURES_CLEANUP wine ENVIRONMENT "${QLY_WINE_ENV}" TIMEOUT 60)
+        FIXTURES_CLEANUP wine TIMEOUT 60)
 endif()
 
 function(_qly_test_target name)
@@ -52,7 +47,7 @@ function(qly_add_native_test name)
     _qly_test_target(${name} ${ARGN})
     if(QLY_WINDOWS)
         gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-            PROPERTIES ENVIRONMENT "${QLY_WINE_ENV}" FIXTURES_REQUIRED wine TIMEOUT 60)
+            PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
     else()
         gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 60)
     endif()
@@ -65,7 +60,7 @@ function(qly_add_wine_test name)
     endif()
     _qly_test_target(${name} ${ARGN})
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${QLY_WINE_ENV}" FIXTURES_REQUIRED wine
+        PROPERTIES FIXTURES_REQUIRED wine
                    RESOURCE_LOCK wine_desktop TIMEOUT 120)
 endfunction()
 
