@@ -79,6 +79,10 @@ void OpenSettingsSheet(HWND main_window) {
     ShowNotAvailable(main_window, "The settings dialog");
 }
 
+bool SettingsSheetTakesMessage(MSG*) {
+    return false;
+}
+
 bool TrayMenuHookInstalled() {
     return false;
 }

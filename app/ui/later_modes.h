@@ -29,6 +29,10 @@ bool InstallRunOnceForced();
 
 // The settings sheet (command 1004).
 void OpenSettingsSheet(HWND main_window);
+// The main loop offers the sheet every message the main window did not take; the sheet
+// also notices there that it was closed (and saves, or opens again on the same page).
+// True when the sheet took the message.
+bool SettingsSheetTakesMessage(MSG* msg);
 // True while the tray menu's mouse hook is installed (the watchdog and commands wait).
 bool TrayMenuHookInstalled();
 // The own icon's callback with uID 0 other than the double click (the tray menu).

@@ -253,7 +253,8 @@ void MainLoop() {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         HWND main = App().main;
-        if (!(main && IsWindow(main) && IsDialogMessageA(main, &msg))) {
+        if (!(main && IsWindow(main) && IsDialogMessageA(main, &msg)) &&
+            !SettingsSheetTakesMessage(&msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
