@@ -16,8 +16,9 @@ std::string TempStem(const std::string& stem) {
     char dir[MAX_PATH] = {};
     GetTempPathA(sizeof dir, dir);
     static int serial = 0;
+    // Wine hands the same process ids out again, so the tick count keeps names apart.
     return std::string(dir) + stem + "_" + std::to_string(GetCurrentProcessId()) + "_" +
-           std::to_string(++serial);
+           std::to_string(GetTickCount()) + "_" + std::to_string(++serial);
 }
 
 std::wstring Wide(const std::string& s) {
@@ -147,6 +148,7 @@ Owners::Owners(const std::vector<std::string>& names, const std::string& script)
     const std::string stem = TempStem("app_owners");
     m_log = stem + ".log";
     const std::string script_path = stem + ".txt";
+    DeleteFileA(m_log.c_str());
     {
         std::ofstream out(script_path, std::ios::binary);
         for (const std::string& n : names)

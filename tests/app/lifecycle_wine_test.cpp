@@ -77,7 +77,8 @@ TEST_F(App, TakesOverATrayThatWasThereBeforeIt) {
     Owners owners({"a"}, kTwoIcons);
     ASSERT_TRUE(owners.WaitForNote("added", 10000));
     HWND a = owners.Window("a");
-    ASSERT_NE(tray.State().Find(a, 5), nullptr) << "without Quillory every icon shows";
+    ASSERT_NE(tray.State().Find(a, 5), nullptr) << "without Quillory every icon shows\n"
+                                                << owners.Log();
 
     Quillory q;
     HWND main = q.WaitUntilHooked();
