@@ -55,11 +55,6 @@ void ApplyDesiredAutostart() {
     NotAvailableMode("Autostart management");
 }
 
-bool OwnAutostartEnabled() {
-    Unavailable("own autostart");
-    return false;
-}
-
 void ReRegisterRunOnce() {
     Unavailable("RunOnce re-registration");
 }

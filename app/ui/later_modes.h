@@ -16,9 +16,6 @@ int RunSetupMode(int digit, const char* command_line);
 int RunUninstallMode(bool first_option, bool second_option, const char* command_line);
 // -V: applies the wished autostart values with elevated rights.
 void ApplyDesiredAutostart();
-// -R: whether the program's own autostart is switched on (AutoRunQly of the user, else of
-// the machine).
-bool OwnAutostartEnabled();
 // The RunOnce re-registration after a start at log-on.
 void ReRegisterRunOnce();
 // -C with DesiredRunOnce set: refresh the own autostart registration.

@@ -92,6 +92,19 @@ void ReadDesiredAutostart() {
     ReadDword(key.get(), "DesiredStartUp", &g_settings.desired_start_up);
 }
 
+// A start at log-on continues only while the own autostart is switched on: the user's
+// AutoRunQly, or the machine's when the user has none.
+bool OwnAutostartEnabled() {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        UniqueKey key;
+        uint32_t value = 0;
+        if (OpenSettingsKey(root, kSettingsKeyPath, key.out(), 0) == 0 &&
+            ReadDword(key.get(), "AutoRunQly", &value) == 0)
+            return value != 0;
+    }
+    return false;
+}
+
 uint32_t ReadFlagLog() {
     uint32_t value = 0;
     UniqueKey key;

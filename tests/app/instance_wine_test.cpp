@@ -72,6 +72,26 @@ TEST_F(App, CtrlHeldAtStartEndsBeforeTheRegistryOrTheTrayIsTouched) {
     ASSERT_TRUE(normal.Exit());
 }
 
+TEST_F(App, StartAtLogOnRunsOnlyWhileTheOwnAutostartIsOn) {
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(tray.Started());
+    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"AutoRunQly", 0}});
+    {
+        Quillory off(L"-R");
+        // It waits for the desktop to settle before it ends.
+        ASSERT_TRUE(off.Wait(20000));
+        EXPECT_EQ(off.ExitCode(), 0u);
+        EXPECT_TRUE(tray.State().buttons.empty()) << "it showed an icon although switched off";
+    }
+    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"AutoRunQly", 1}});
+    Quillory on(L"-R");
+    HWND main = on.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(WaitForIcon(tray, main, 0, true, 15000));
+    ASSERT_TRUE(on.Exit());
+    EXPECT_EQ(on.ExitCode(), 0u);
+}
+
 TEST_F(App, NonAdministrativeSetupIsRefusedWithAMessage) {
     DeleteSettings();
     Quillory q(L"-j");
