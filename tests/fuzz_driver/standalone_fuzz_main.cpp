@@ -28,25 +28,30 @@ void Mutate(std::vector<uint8_t>& v, std::mt19937_64& rng) {
     for (int i = 0; i < edits; ++i) {
         switch (rng() % 5) {
             case 0:
-                if (!v.empty()) v[rng() % v.size()] = static_cast<uint8_t>(rng());
+                if (!v.empty())
+                    v[rng() % v.size()] = static_cast<uint8_t>(rng());
                 break;
             case 1:
                 v.insert(v.begin() + static_cast<long>(v.empty() ? 0 : rng() % v.size()),
                          static_cast<uint8_t>(rng()));
                 break;
             case 2:
-                if (!v.empty()) v.erase(v.begin() + static_cast<long>(rng() % v.size()));
+                if (!v.empty())
+                    v.erase(v.begin() + static_cast<long>(rng() % v.size()));
                 break;
             case 3:
-                if (!v.empty()) v.resize(rng() % v.size());
+                if (!v.empty())
+                    v.resize(rng() % v.size());
                 break;
             default: {
                 // Interesting integers at a random place: sizes and lengths live there.
-                static const uint32_t kValues[] = {0, 1, 0x7f, 0x80, 0xff, 0x100, 0xffff,
-                                                   0x10000, 0x7fffffff, 0x80000000, 0xffffffff};
+                static const uint32_t kValues[] = {0,          1,          0x7f,      0x80,
+                                                   0xff,       0x100,      0xffff,    0x10000,
+                                                   0x7fffffff, 0x80000000, 0xffffffff};
                 uint32_t x = kValues[rng() % (sizeof kValues / sizeof kValues[0])];
                 size_t at = v.empty() ? 0 : rng() % v.size();
-                if (v.size() < at + 4) v.resize(at + 4);
+                if (v.size() < at + 4)
+                    v.resize(at + 4);
                 std::memcpy(v.data() + at, &x, 4);
             }
         }
@@ -69,19 +74,22 @@ int main(int argc, char** argv) {
             seeds.push_back(ReadFile(argv[i]));
         }
     }
-    for (auto& s : seeds) LLVMFuzzerTestOneInput(s.data(), s.size());
+    for (auto& s : seeds)
+        LLVMFuzzerTestOneInput(s.data(), s.size());
     std::mt19937_64 rng(12345);
     const auto start = std::chrono::steady_clock::now();
     long done = 0;
     for (;; ++done) {
-        if (runs >= 0 && done >= runs) break;
+        if (runs >= 0 && done >= runs)
+            break;
         if (runs < 0 && (done & 255) == 0 &&
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
                 seconds)
             break;
         std::vector<uint8_t> v = seeds[rng() % seeds.size()];
         Mutate(v, rng);
-        if (v.size() < 4096 && rng() % 16 == 0) seeds.push_back(v);
+        if (v.size() < 4096 && rng() % 16 == 0)
+            seeds.push_back(v);
         LLVMFuzzerTestOneInput(v.data(), v.size());
     }
     std::printf("fuzz: %ld inputs, no fault\n", done);

@@ -436,7 +436,8 @@ TEST_F(LanguageTest, ChoosingAutoStoresMinusOneAndShowsEnglish) {
     // still remembered for the next start.
     EXPECT_FALSE(Choose("  English (internal)"));
     size = sizeof stored;
-    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored, &size);
+    RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored,
+                 &size);
     EXPECT_STREQ(stored, "");
     EXPECT_FALSE(LanguageIsAuto());
 }
