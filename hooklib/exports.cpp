@@ -89,6 +89,36 @@ int FindTrayToolbars(HWND tray) {
     return toolbar != nullptr ? 2 : 1;
 }
 
+// The creation time of a process as one number, or 0 when it cannot be read.
+uint64_t ProcessStartTime(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// Whether the process that installed g_hhook_cbt still runs. The system removes a hook with
+// the thread that set it, so the cell of a main program that was killed or crashed names a
+// hook that no longer exists. Process ids are handed out again: the start time tells the
+// installer from a newcomer with its id (ourselves included).
+bool HookInstallerRuns() {
+    if (g_hook_process_id == 0)
+        return false;
+    HANDLE process =
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, g_hook_process_id);
+    if (process == nullptr) {
+        // A process we may not look at is still a process.
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    if (runs && g_hook_process_start != 0) {
+        const uint64_t start = ProcessStartTime(process);
+        runs = start == 0 || start == g_hook_process_start;
+    }
+    CloseHandle(process);
+    return runs;
+}
+
 }  // namespace
 
 extern "C" {
@@ -99,8 +129,15 @@ QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
                                       uint32_t guard3) {
     if (guard1 != kInstallGuard1 || guard2 != kInstallGuard2 || guard3 != kInstallGuard3)
         return 0;
-    if (g_hhook_cbt != 0)
+    // Every caller with the right guard values is the main program that listens now: after
+    // a crash the shell's subclass still forwards to the receiver stored here, so a new
+    // start takes the forwards over by storing its own.
+    g_receiver_hwnd = receiver_window;
+    if (g_hhook_cbt != 0 && HookInstallerRuns())
         return 1;
+    // The hook of a main program that ended went with it.
+    g_hhook_cbt = 0;
+    g_hook_process_id = 0;
 
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
@@ -109,8 +146,6 @@ QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
     if (GetVersionExA(&version) && version.dwPlatformId != VER_PLATFORM_WIN32_NT)
         g_flag_WinNT = 0;
 #pragma GCC diagnostic pop
-
-    g_receiver_hwnd = receiver_window;
 
     // An extra reference to ourselves for the time of the installation; its path is what
     // the shell side loads to stay after the hook is gone.
@@ -127,6 +162,10 @@ QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
 
     g_hhook_cbt = reinterpret_cast<uintptr_t>(SetWindowsHookExA(
         WH_CBT, reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(CBT_HOOK_PROC)), module, 0));
+    if (g_hhook_cbt != 0) {
+        g_hook_process_start = ProcessStartTime(GetCurrentProcess());
+        g_hook_process_id = GetCurrentProcessId();
+    }
 
     // Give the processes of the desktop a moment to take the library in while our extra
     // reference still holds it.
@@ -141,6 +180,7 @@ QLYDLL_API void __stdcall UninstallHooks() {
         return;
     UnhookWindowsHookEx(reinterpret_cast<HHOOK>(static_cast<uintptr_t>(g_hhook_cbt)));
     g_hhook_cbt = 0;
+    g_hook_process_id = 0;
 }
 
 QLYDLL_API int __stdcall FindSpecialWindows() {

@@ -25,6 +25,10 @@ uint64_t NotifyRequestOwner(const void* data) {
     return ReadU32(static_cast<const uint8_t*>(data) + 12);
 }
 
+uint32_t NotifyRequestCommand(const void* data) {
+    return ReadU32(static_cast<const uint8_t*>(data) + 4);
+}
+
 size_t BuildForwardRecord(uint64_t sender_window,
                           uint64_t copy_data_kind,
                           const void* data,

@@ -33,3 +33,6 @@ size_t BuildForwardRecord(uint64_t sender_window,
 // Owner window of a request as the record will hold it (for the check against
 // g_special_tray_op before anything is copied). Only valid for a forwardable request.
 uint64_t NotifyRequestOwner(const void* data);
+
+// NIM_* command of a request. Only valid for a forwardable request.
+uint32_t NotifyRequestCommand(const void* data);

@@ -58,8 +58,13 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     if (!IsForwardableNotifyRequest(cds->dwData, cds->lpData, cds->cbData))
         return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
     // Our own replays go to the tray as they are. Window handles carry 32 significant bits.
+    // The main program only ever adds or deletes under the mark; a modify of the marked
+    // owner is the owner's own, sent meanwhile, and must meet the rules (let by, the modify
+    // of an icon the tray does not show would bring a hidden icon back).
+    const uint32_t own_command = NotifyRequestCommand(cds->lpData);
     if (static_cast<uint32_t>(NotifyRequestOwner(cds->lpData)) ==
-        static_cast<uint32_t>(g_special_tray_op))
+            static_cast<uint32_t>(g_special_tray_op) &&
+        (own_command == kNimAdd || own_command == kNimDelete))
         return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
 
     alignas(8) uint8_t record[kMaxForwardRecord];

@@ -134,6 +134,16 @@ TEST_F(Forwarding, OwnReplayPassesUnforwarded) {
     ASSERT_EQ(Notify(kAdd, 8).result, 1);
     EXPECT_EQ(m_rx.Forwards().size(), 1u);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{7}));
+    // The marked owner's own modify, sent while the mark stands, meets the rules too: the
+    // main program never modifies under the mark.
+    ASSERT_EQ(Notify(kModify, 7, notify_wire::kFlagTip, "own change").result, 1);
+    ASSERT_EQ(m_rx.Forwards().size(), 2u);
+    EXPECT_EQ(m_rx.Forwards()[1].U32(176), static_cast<uint32_t>(kModify));
+    EXPECT_NE(m_host->State().Find(FakeOwner(7), 7)->tip, "own change");
+    // Its delete under the mark is taken for the main program's own.
+    ASSERT_EQ(Notify(notify_wire::kDelete, 7).result, 1);
+    EXPECT_EQ(m_rx.Forwards().size(), 2u);
+    EXPECT_EQ(Order(), (std::vector<uint32_t>{}));
 }
 
 TEST_F(Forwarding, OnlyWellFormedShellRequestsAreForwarded) {

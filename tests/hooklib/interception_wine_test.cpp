@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/hooklib/hooked_tray.h"
+#include "tests/support/child_process.h"
 
 namespace qly_hook_test {
 namespace {
@@ -151,9 +152,12 @@ TEST_F(Interception, InstallHooksInsistsOnItsGuardValuesAndInstallsOnce) {
     ASSERT_EQ(InstallHooks(m_rx.Handle(), 4, 0, 135), 1);
     const uint64_t hook = g_hhook_cbt;
     EXPECT_NE(hook, 0u);
-    // A second installation with another receiver changes nothing.
+    // A second installation keeps the live hook but the receiver it names: whoever
+    // installs with the right guard values is the main program that listens now.
     HookReceiver other;
     EXPECT_EQ(InstallHooks(other.Handle(), 4, 0, 135), 1);
+    EXPECT_EQ(g_hhook_cbt, hook);
+    EXPECT_EQ(InstallHooks(m_rx.Handle(), 4, 0, 135), 1);
     EXPECT_EQ(g_hhook_cbt, hook);
 
     m_host = std::make_unique<qly_test::TrayHost>();
@@ -169,6 +173,43 @@ TEST_F(Interception, InstallHooksInsistsOnItsGuardValuesAndInstallsOnce) {
     // The takeover outlives the hook.
     ASSERT_TRUE(Notify(kModify, 2).delivered);
     EXPECT_EQ(m_rx.Forwards().size(), 2u);
+}
+
+// A main program that was killed leaves its hook's handle in the shared section, but the
+// system removed the hook with it. The next start must get a hook of its own, and the
+// shell's subclass must forward to the new receiver.
+TEST_F(Interception, HookOfAMainProgramThatEndedIsInstalledAfresh) {
+    HookReceiver earlier;
+    wchar_t receiver[32];
+    wsprintfW(receiver, L"install %llx", static_cast<unsigned long long>(earlier.Handle()));
+    qly_test::ChildProcess first(L"qly_section_probe.exe", receiver);
+    ASSERT_TRUE(first.Started());
+    for (int i = 0; i < 200 && g_hhook_cbt == 0; ++i)
+        Sleep(25);
+    const uint64_t stale = g_hhook_cbt;
+    ASSERT_NE(stale, 0u) << "the first main program installed no hook";
+    Sleep(1500);  // its InstallHooks holds on for a second
+
+    // While it runs its hook stays; the receiver is the caller's.
+    ASSERT_TRUE(InstallHooksFor(m_rx));
+    EXPECT_EQ(g_hhook_cbt, stale);
+
+    first.End(0);
+    ASSERT_FALSE(first.Running());
+    EXPECT_EQ(g_hhook_cbt, stale) << "nothing clears the cell of a killed program";
+    ASSERT_TRUE(InstallHooksFor(m_rx));
+    EXPECT_NE(g_hhook_cbt, stale) << "the dead hook was kept";
+    EXPECT_NE(g_hhook_cbt, 0u);
+
+    // The fresh hook is alive: it takes over a tray made now, and the forwards reach us.
+    m_host = std::make_unique<qly_test::TrayHost>();
+    ASSERT_TRUE(m_host->Started());
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired)) << "no live hook saw the tray";
+    ASSERT_TRUE(m_host->WaitForState(
+        [](const qly_test::TrayState& s) { return s.tray && s.toolbar != nullptr; }));
+    ASSERT_TRUE(Notify(kModify, 1).delivered);
+    EXPECT_EQ(m_rx.Forwards().size(), 1u);
+    EXPECT_TRUE(earlier.Forwards().empty());
 }
 
 }  // namespace
