@@ -478,6 +478,22 @@ void OnTrayLost() {
         LogLine("Tray lost; hooks installed again: %s\n", installed == 1 ? "OK" : "FAILED");
 }
 
+void TakeOverInheritedTray() {
+    if (LogEnabled())
+        LogLine("Tray still intercepted for an earlier run; taken over\n");
+    // A replay the earlier run was in the middle of must not make its owner pass unforwarded.
+    g_special_tray_op = 0;
+    // The shell holds the tray already and refuses a second subclass, so no notice of the
+    // takeover comes: the tasks follow from here, as after a takeover by remote request.
+    g_cbt_not_from_create = 1;
+    TakeOverExistingTray();
+    OnTrayAcquired(0);
+    // The icons the earlier run kept out of the tray died with its registry: neither the
+    // tray nor a dump shows them. Every program adds its icons again, now through the
+    // subclass, so the rules and the menu know them once more.
+    PostMessageA(HWND_BROADCAST, WM_USER_TASKBAR_CREATED, 0, 0);
+}
+
 void HidePanel() {
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     Park();

@@ -72,6 +72,11 @@ int FindTrayWindowsPatiently();
 // The main window's reaction to "the tray is ours" and to "the tray is gone".
 void OnTrayAcquired(LPARAM lparam);
 void OnTrayLost();
+// Takes over a tray that the shell still has subclassed for an earlier run that ended
+// without its shutdown: the subclass forwards to our receiver already, so the buttons are
+// adopted, the tasks of every takeover follow, and the programs are asked to add their
+// icons again (the hidden ones are in no tray to adopt).
+void TakeOverInheritedTray();
 // Hide the panel: park it off-screen and hide its buttons.
 void HidePanel();
 void ShowPanel();

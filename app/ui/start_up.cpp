@@ -240,6 +240,11 @@ bool StartInterception() {
     app.cursors[0] = LoadCursorA(app.instance, MAKEINTRESOURCEA(IDC_HAND_LINK));
     app.cursors[1] = LoadCursorA(nullptr, IDC_ARROW);
     app.cursors[2] = LoadCursorA(app.instance, MAKEINTRESOURCEA(IDC_DRAG_TO_TRAY));
+    // Only one instance gets this far, so a tray still marked as ours belongs to an earlier
+    // run that was killed or crashed: the shell's subclass forwards to a receiver that is
+    // gone, and no tray event will ever announce it again.
+    const bool inherited =
+        g_flag_tray_aquired != 0 && g_shell_tray_hwnd != 0 && IsWindow(AsWindow(g_shell_tray_hwnd));
     const int installed = InstallHooks(reinterpret_cast<uintptr_t>(app.receiver), kInstallGuard1,
                                        kInstallGuard2, kInstallGuard3);
     SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
@@ -250,6 +255,8 @@ bool StartInterception() {
     NotifyIconCall(app.main, 0, app.own_tip.c_str(), app.own_icon, NIM_ADD, kCallbackMessage, 0,
                    false);
     RefreshOwnTip(app.main);
+    if (inherited && installed == 1)
+        TakeOverInheritedTray();
     SetTimer(app.main, kTimerPark, 1100, nullptr);
     return true;
 }

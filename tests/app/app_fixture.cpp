@@ -144,6 +144,11 @@ bool Quillory::Exit(DWORD timeout_ms) {
     return m_process.Wait(timeout_ms);
 }
 
+bool Quillory::Kill() {
+    TerminateProcess(m_process.Handle(), 1);
+    return m_process.Wait(10000);
+}
+
 Owners::Owners(const std::vector<std::string>& names, const std::string& script) {
     const std::string stem = TempStem("app_owners");
     m_log = stem + ".log";

@@ -46,6 +46,8 @@ class Quillory {
     HWND WaitUntilHooked(DWORD timeout_ms = 10000);
     HWND Main() const { return m_main; }
     bool Exit(DWORD timeout_ms = 15000);
+    // Ends it at once by its handle, as the task manager does: no shutdown runs.
+    bool Kill();
     bool Wait(DWORD ms) const { return m_process.Wait(ms); }
     DWORD ExitCode() const { return m_process.ExitCode(); }
 
