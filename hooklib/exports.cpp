@@ -135,7 +135,10 @@ QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
     g_receiver_hwnd = receiver_window;
     if (g_hhook_cbt != 0 && HookInstallerRuns())
         return 1;
-    // The hook of a main program that ended went with it.
+    // The hook of a main program that ended went with it on Windows. Wine keeps calling it,
+    // so it is removed by its handle, which fails harmlessly where it is gone already.
+    if (g_hhook_cbt != 0)
+        UnhookWindowsHookEx(reinterpret_cast<HHOOK>(static_cast<uintptr_t>(g_hhook_cbt)));
     g_hhook_cbt = 0;
     g_hook_process_id = 0;
 

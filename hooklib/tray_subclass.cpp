@@ -155,6 +155,11 @@ void PostHookNotice(WPARAM code) {
 }
 
 bool SubclassTrayWindow(HWND tray) {
+    // Two hooks can see one creation (Wine keeps calling the hook of a main program that was
+    // killed beside the one its successor installed); a second subclass would make the
+    // tray's procedure call itself.
+    if (g_previous_tray_proc != nullptr && g_subclassed_tray == tray)
+        return true;
     g_shell_tray_hwnd = reinterpret_cast<uintptr_t>(tray);
     const LONG_PTR previous =
         SetWindowLongPtrA(tray, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TraySubclassProc));

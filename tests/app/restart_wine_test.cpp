@@ -191,5 +191,60 @@ TEST_F(App, KilledTenTimesItTakesTheTrayBackAtEveryStart) {
     EXPECT_NE(log.find("Tray still intercepted for an earlier run"), std::string::npos) << log;
 }
 
+// A run killed after it installed the hook but before its watchdog took the tray over
+// leaves a hook handle that the system has removed. The next run must hook anew, or its
+// remote requests would reach nobody and the tray would stay as it is. A second start
+// beside the new run leaves the tray and the shared section to it.
+TEST_F(App, KilledBeforeItsTakeoverTheNextRunHooksAgainAndTakesTheTray) {
+    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"DesiredRunOnce", 0}},
+                  {{kHideFiveRule, 0x2}});
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(tray.Started());
+    const std::string go = TempFile("b");
+    Owners owners({"a", "b"},
+                  "add a 5 tip=\"hidden\"\nadd a 6 tip=\"shown\"\nlog added\nwait-file " + go +
+                      " 60000\nadd b 5\nadd b 6\nlog b added\n");
+    ASSERT_TRUE(owners.WaitForNote("added", 10000));
+    HWND a = owners.Window("a");
+    ASSERT_NE(tray.State().Find(a, 5), nullptr);
+
+    // Its watchdog would come far too late: the run dies with the hook in place.
+    SetEnvironmentVariableA("QLY_TEST_WATCHDOG", "600000,600000,600000");
+    auto first = std::make_unique<Quillory>(L"", true);
+    ASSERT_NE(first->WaitUntilHooked(), nullptr);
+    SetEnvironmentVariableA("QLY_TEST_WATCHDOG", nullptr);
+    const uint64_t dead_hook = g_hhook_cbt;
+    ASSERT_NE(dead_hook, 0u);
+    ASSERT_TRUE(first->Kill());
+    EXPECT_EQ(g_flag_tray_aquired, 0u);
+
+    Quillory q;
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitForIcon(tray, a, 5, false, 15000)) << "the tray was not taken over";
+    EXPECT_TRUE(WaitForIcon(tray, main, 0, true));
+    EXPECT_NE(tray.State().Find(a, 6), nullptr);
+    ASSERT_TRUE(WaitForTakeover());
+    ASSERT_TRUE(HookRemoved());
+
+    const uint64_t tray_cell = g_shell_tray_hwnd;
+    Quillory second(L"-C");
+    ASSERT_TRUE(second.Wait(15000));
+    EXPECT_EQ(second.ExitCode(), 0xFFFFFFFEu);
+    EXPECT_EQ(g_hhook_cbt, 0u) << "the second start hooked";
+    EXPECT_EQ(g_flag_tray_aquired, 1u);
+    EXPECT_EQ(g_shell_tray_hwnd, tray_cell);
+    // The forwards still reach the running instance: the rule holds for a new icon.
+    Touch(go);
+    ASSERT_TRUE(owners.WaitForNote("b added", 10000));
+    HWND b = owners.Window("b");
+    ASSERT_TRUE(WaitForIcon(tray, b, 6, true));
+    EXPECT_EQ(tray.State().Find(b, 5), nullptr) << "a new icon passed its hiding rule by";
+
+    ASSERT_TRUE(q.Exit());
+    EXPECT_NE(tray.State().Find(a, 5), nullptr) << "the hidden icon was not given back";
+    EXPECT_EQ(tray.Command("faults"), 0);
+}
+
 }  // namespace
 }  // namespace qly_app_test
