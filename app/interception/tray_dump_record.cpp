@@ -64,6 +64,12 @@ std::vector<uint8_t> AssembleDumpedItem(const PeekRecord& entry,
         WriteU32(item, l.state_mask, kNisHidden);
     }
     if (owner_alive) {
+        // A complete request of the shell's format (the structure of the tip and state
+        // fields above), so that the replay to a new tray can send it as it is and the
+        // hook forwards it to the rules like the owner's own.
+        item->copy_data_kind = kShellNotifyCopyDataKind;
+        item->signature = kShellNotifySignature;
+        item->cb_size = static_cast<uint32_t>(size - kTrayItemForwardGrowth);
         item->sender_window = entry.owner_window;
         item->hwnd = entry.owner_window;
         item->uid = entry.uid;

@@ -127,6 +127,54 @@ TEST_F(App, ShellRestartIsInterceptedAgainAndEveryIconReplayed) {
                                                   << log;
 }
 
+// The tray was there before Quillory, so the watchdog took it over by a dump; a shell
+// restart after that must be taken over like any other: the registry replayed to the new
+// tray, the rules kept, and the hook removed again once the tray is ours.
+TEST_F(App, ShellRestartAfterAWatchdogTakeoverReplaysEveryIconAndRemovesTheHook) {
+    WriteSettings({{"LateIntercept", 0}, {"FlagLog", 1}, {"HighPriority", 0}},
+                  {{kHideFiveRule, 0x2}});
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(tray.Started());
+    Owners owners({"a"}, kTwoIcons);
+    ASSERT_TRUE(owners.WaitForNote("added", 10000));
+    HWND a = owners.Window("a");
+    ASSERT_NE(tray.State().Find(a, 5), nullptr);
+
+    Quillory q;
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitForIcon(tray, a, 5, false, 15000)) << "the existing icon was not adopted";
+    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+    ASSERT_TRUE(WaitForTakeover());
+    for (int i = 0; i < 200 && g_hhook_cbt != 0; ++i)
+        Sleep(50);
+    ASSERT_EQ(g_hhook_cbt, 0u) << "the hook stayed after the first takeover";
+
+    // The owner does not add its icons again: the new tray gets them from the registry.
+    HWND old_tray = tray.Tray();
+    ASSERT_TRUE(tray.Recreate());
+    ASSERT_NE(tray.Tray(), old_tray);
+    ASSERT_TRUE(WaitForIcon(tray, a, 6, true, 15000)) << "the registry was not replayed\n"
+                                                      << ReadFile(LogFilePath());
+    EXPECT_TRUE(WaitForIcon(tray, main, 0, true));
+    EXPECT_TRUE(WaitForTakeover());
+    EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(tray.Tray()));
+    for (int i = 0; i < 300 && g_hhook_cbt != 0; ++i)
+        Sleep(50);
+    EXPECT_EQ(g_hhook_cbt, 0u) << "the hook stayed after the takeover of the new tray";
+    const qly_test::TrayState st = tray.State();
+    EXPECT_EQ(st.Find(a, 5), nullptr) << "the replay ignored the rule";
+    size_t own = 0;
+    for (const qly_test::TrayButton& b : st.buttons)
+        if (b.OwnerWindow() == main && b.uid == 0)
+            ++own;
+    EXPECT_EQ(own, 1u) << "the own icon is not there exactly once";
+
+    ASSERT_TRUE(q.Exit());
+    EXPECT_NE(tray.State().Find(a, 5), nullptr) << "the hidden icon did not reach the new tray";
+    EXPECT_EQ(tray.Command("faults"), 0);
+}
+
 TEST_F(App, ShellThatEndsAndStartsAgainIsTakenOverWithEveryIcon) {
     WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}}, {{kHideFiveRule, 0x2}});
     Quillory q;

@@ -76,6 +76,36 @@ TEST(AdoptedButton, LongTipIsCutToTheFieldWithItsTerminator) {
     EXPECT_EQ(qly::ReadU32(Item(bytes), 468), 0u);
 }
 
+// After a shell restart the registry replays adopted icons like any other: the record must
+// make a request the tray and the hook accept (signature, size of the notify data, dwData 1).
+TEST(AdoptedButton, LiveOwnerGivesARecordThatReplaysAsTheShellsRequest) {
+    auto u32 = [](const std::vector<uint8_t>& request, size_t at) {
+        uint32_t v;
+        std::memcpy(&v, request.data() + at, 4);
+        return v;
+    };
+    const std::vector<uint8_t> wide =
+        qly::AssembleDumpedItem(Button(0x04, "Volume"), u"Volume", true, qly::TextLayout::kWide);
+    EXPECT_EQ(Item(wide)->copy_data_kind, 1u);
+    const std::vector<uint8_t> request = qly::ShellRequestOf(Item(wide), 0);
+    ASSERT_EQ(request.size(), 944u) << "signature, command and the Unicode second version";
+    EXPECT_EQ(u32(request, 0), 0x34753423u);
+    EXPECT_EQ(u32(request, 4), 0u);
+    EXPECT_EQ(u32(request, 8), 936u);
+    EXPECT_EQ(u32(request, 12), 0x1234ABCDu);
+    EXPECT_EQ(u32(request, 16), 7u);
+    EXPECT_EQ(u32(request, 20), 7u);
+    EXPECT_EQ(u32(request, 24), 0x8007u);
+
+    const std::vector<uint8_t> ansi =
+        qly::AssembleDumpedItem(Button(0x08, "Net"), u"ignored", true, qly::TextLayout::kAnsi);
+    EXPECT_EQ(Item(ansi)->copy_data_kind, 1u);
+    const std::vector<uint8_t> ansi_request = qly::ShellRequestOf(Item(ansi), 0);
+    ASSERT_EQ(ansi_request.size(), 496u) << "the ANSI second version";
+    EXPECT_EQ(u32(ansi_request, 0), 0x34753423u);
+    EXPECT_EQ(u32(ansi_request, 8), 488u);
+}
+
 TEST(AdoptedButton, DeadOwnerLeavesOnlyTheShellOfTheRecord) {
     const std::vector<uint8_t> bytes =
         qly::AssembleDumpedItem(Button(0x04, "gone"), u"gone", false, qly::TextLayout::kWide);
