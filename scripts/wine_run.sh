@@ -17,4 +17,23 @@ mkdir -p "$(dirname "$prefix")"
     # The lock must not be inherited by Wine's long-lived processes, or it is never released.
     "$here/wine_session.sh" start "$prefix" null 9>&-
 ) 9>"$prefix.lock"
-exec wine "$@"
+
+# Now and then (about once in a thousand starts here) Wine fails to create the process at all and
+# its start.exe reports "ShellExecuteEx failed" before the program ran a single line. That is the
+# harness failing, not the program under test, so such a start is tried again, and says so. Any
+# other failure is the program's own and is passed on untouched.
+errlog=$(mktemp "${TMPDIR:-/tmp}/qly-wine-run.XXXXXX")
+trap 'rm -f "$errlog"' EXIT
+for attempt in 1 2 3; do
+    # stderr goes through tee (kept and shown); stdout goes straight to fd 3, the caller's.
+    set +e
+    { wine "$@" 2>&1 1>&3 3>&- | tee "$errlog" >&2 3>&-; } 3>&1
+    rc=${PIPESTATUS[0]}
+    set -e
+    if [ "$rc" -eq 0 ] || ! grep -q "ShellExecuteEx failed" "$errlog"; then
+        exit "$rc"
+    fi
+    echo "wine_run: Wine could not start $1 (attempt $attempt of 3)" >&2
+    sleep 0.5
+done
+exit "$rc"
