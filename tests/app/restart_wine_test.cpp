@@ -3,6 +3,10 @@
 // so hidden icons stay hidden, new icons follow the rules, the order and the own icon are
 // kept, the shell never faults and keeps the library loaded once, and a clean exit at the
 // end still gives everything back.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -240,6 +244,114 @@ TEST_F(App, KilledBeforeItsTakeoverTheNextRunHooksAgainAndTakesTheTray) {
     HWND b = owners.Window("b");
     ASSERT_TRUE(WaitForIcon(tray, b, 6, true));
     EXPECT_EQ(tray.State().Find(b, 5), nullptr) << "a new icon passed its hiding rule by";
+
+    ASSERT_TRUE(q.Exit());
+    EXPECT_NE(tray.State().Find(a, 5), nullptr) << "the hidden icon was not given back";
+    EXPECT_EQ(tray.Command("faults"), 0);
+}
+
+// The rule values in the registry, in the order the key lists them (name -> flags word).
+std::vector<std::pair<std::string, uint32_t>> StoredRules(const char* sub = "RULES") {
+    std::vector<std::pair<std::string, uint32_t>> rules;
+    HKEY key = nullptr;
+    const std::string path = std::string(kKeyPath) + "\\" + sub;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != 0)
+        return rules;
+    for (DWORD i = 0;; ++i) {
+        char name[256] = {};
+        DWORD name_size = sizeof name;
+        BYTE data[16000] = {};
+        DWORD data_size = sizeof data;
+        if (RegEnumValueA(key, i, name, &name_size, nullptr, nullptr, data, &data_size) != 0)
+            break;
+        uint32_t flags = 0;
+        if (data_size >= 4)
+            std::memcpy(&flags, data, 4);
+        rules.emplace_back(name, flags);
+    }
+    RegCloseKey(key);
+    return rules;
+}
+
+bool SubKeyExists(const char* sub) {
+    HKEY key = nullptr;
+    const std::string path = std::string(kKeyPath) + "\\" + sub;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != 0)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Killed in the middle of a settings save (the seamed twin saves again and again): every
+// rule survives, the next run takes the tray back with them, and its own save leaves the
+// registry as tidy as before.
+TEST_F(App, KilledWhileSavingItsSettingsItKeepsEveryRuleAndTakesTheTrayBack) {
+    std::map<std::string, uint32_t> rules = {{kHideFiveRule, 0x2}};
+    for (int i = 0; i < 40; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%08xsaved_program_%02d.exe", i + 1, i);
+        rules[name] = i % 2 ? 0x2 : 0x1;
+    }
+    WriteSettings({{"LateIntercept", 0}, {"FlagLog", 1}, {"HighPriority", 0}}, rules);
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(tray.Started());
+    const std::string go = TempFile("late");
+    Owners owners({"a", "b"},
+                  "readd on\nadd a 5 tip=\"hidden\"\nadd a 6 tip=\"shown\"\n"
+                  "log added\nwait-file " +
+                      go +
+                      " 60000\nadd b 5\nadd b 6\n"
+                      "log b added\n");
+    ASSERT_TRUE(owners.WaitForNote("added", 10000));
+    HWND a = owners.Window("a");
+
+    const std::vector<std::pair<std::string, uint32_t>> before = StoredRules();
+    ASSERT_EQ(before.size(), rules.size());
+    // Each run dies at another moment of its saving.
+    const DWORD delays[] = {0, 7, 23, 61, 150};
+    int cut_in_rules = 0;
+    for (DWORD delay : delays) {
+        SCOPED_TRACE("killed " + std::to_string(delay) + " ms into the saving");
+        const std::string saving = TempFile("saving");
+        SetEnvironmentVariableA("QLY_TEST_SAVE_LOOP", saving.c_str());
+        auto q = std::make_unique<Quillory>(L"", true);
+        SetEnvironmentVariableA("QLY_TEST_SAVE_LOOP", nullptr);
+        HWND run = q->WaitUntilHooked();
+        ASSERT_NE(run, nullptr);
+        ASSERT_TRUE(WaitForIcon(tray, run, 0, true));
+        ASSERT_TRUE(HookRemoved()) << "the tray was not taken over";
+        EXPECT_EQ(tray.State().Find(a, 5), nullptr) << "a hidden icon shows";
+        bool started = false;
+        for (int i = 0; i < 500 && !started; ++i) {
+            started = GetFileAttributesA(saving.c_str()) != INVALID_FILE_ATTRIBUTES;
+            if (!started)
+                Sleep(10);
+        }
+        ASSERT_TRUE(started) << "the seamed run never saved";
+        DeleteFileA(saving.c_str());
+        Sleep(delay);
+        ASSERT_TRUE(q->Kill());
+        if (SubKeyExists("RULES.saving"))
+            ++cut_in_rules;
+    }
+    // Most kills land while the rules are being written (the loop does little else).
+    EXPECT_GT(cut_in_rules, 0) << "no kill met a save of the rules";
+    std::printf("%d of %zu kills cut a save of the rules\n", cut_in_rules, std::size(delays));
+
+    // The plain program after the last kill: every rule is in force again.
+    Quillory q;
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+    ASSERT_TRUE(HookRemoved()) << "the tray was not taken back";
+    EXPECT_EQ(tray.State().Find(a, 5), nullptr) << "a hidden icon came back";
+    Touch(go);
+    ASSERT_TRUE(owners.WaitForNote("b added", 10000));
+    HWND b = owners.Window("b");
+    ASSERT_TRUE(WaitForIcon(tray, b, 6, true));
+    EXPECT_EQ(tray.State().Find(b, 5), nullptr) << "a new icon passed its hiding rule by";
+    EXPECT_FALSE(SubKeyExists("RULES.saving")) << "the interrupted save was left behind";
+    EXPECT_EQ(StoredRules(), before) << "a rule was lost or changed";
 
     ASSERT_TRUE(q.Exit());
     EXPECT_NE(tray.State().Find(a, 5), nullptr) << "the hidden icon was not given back";

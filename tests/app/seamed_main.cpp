@@ -3,11 +3,17 @@
 //   QLY_TEST_WATCHDOG=first,question,after_cancel   the watchdog's periods in ms
 //   QLY_TEST_EXIT_WINDOWS=PATH      the log-off or restart request is appended to PATH
 //                                   ("ExitWindowsEx 0x%08x") instead of being made
+//   QLY_TEST_SAVE_LOOP=PATH         once the settings are loaded, a thread saves them again
+//                                   and again, as the settings dialog does (under the
+//                                   interception lock); PATH is created after the first save,
+//                                   so a test can kill the program in the middle of one
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/interception/interception_state.h"
+#include "app/settings/settings_store.h"
 #include "app/ui/start_up.h"
 
 namespace {
@@ -28,6 +34,27 @@ BOOL RecordExitWindows(UINT flags, DWORD) {
     return TRUE;
 }
 
+char g_save_loop_mark[MAX_PATH];
+
+DWORD WINAPI SaveLoop(void*) {
+    // The main window is registered after the settings are loaded: saving before that
+    // would write the defaults over the user's rules.
+    while (qly::MainWindow() == nullptr)
+        Sleep(10);
+    for (unsigned long n = 0;; ++n) {
+        {
+            qly::InterceptionGuard lock(qly::InterceptionLock());
+            SaveSettings();
+        }
+        if (n == 0) {
+            HANDLE f =
+                CreateFileA(g_save_loop_mark, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (f != INVALID_HANDLE_VALUE)
+                CloseHandle(f);
+        }
+    }
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
@@ -40,6 +67,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         unsigned a = 0, b = 0, c = 0;
         if (std::sscanf(periods, "%u,%u,%u", &a, &b, &c) == 3)
             seams.periods = qly::WatchdogPeriods{a, b, c};
+    }
+    if (GetEnvironmentVariableA("QLY_TEST_SAVE_LOOP", g_save_loop_mark, sizeof g_save_loop_mark)) {
+        if (HANDLE t = CreateThread(nullptr, 0, SaveLoop, nullptr, 0, nullptr))
+            CloseHandle(t);
     }
     return qly::QuilloryMain(instance, command_line, seams);
 }
