@@ -1,7 +1,6 @@
 // The main program's test fixture; see app_fixture.h.
 #include "tests/app/app_fixture.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -11,19 +10,6 @@
 namespace qly_app_test {
 
 namespace {
-
-std::string TempStem(const std::string& stem) {
-    char dir[MAX_PATH] = {};
-    GetTempPathA(sizeof dir, dir);
-    static int serial = 0;
-    // Wine hands the same process ids out again, so the tick count keeps names apart.
-    return std::string(dir) + stem + "_" + std::to_string(GetCurrentProcessId()) + "_" +
-           std::to_string(GetTickCount()) + "_" + std::to_string(++serial);
-}
-
-std::wstring Wide(const std::string& s) {
-    return std::wstring(s.begin(), s.end());
-}
 
 struct Search {
     DWORD pid;
@@ -147,55 +133,6 @@ bool Quillory::Exit(DWORD timeout_ms) {
 bool Quillory::Kill() {
     TerminateProcess(m_process.Handle(), 1);
     return m_process.Wait(10000);
-}
-
-Owners::Owners(const std::vector<std::string>& names, const std::string& script) {
-    const std::string stem = TempStem("app_owners");
-    m_log = stem + ".log";
-    const std::string script_path = stem + ".txt";
-    DeleteFileA(m_log.c_str());
-    {
-        std::ofstream out(script_path, std::ios::binary);
-        for (const std::string& n : names)
-            out << "window " << n << "\n";
-        out << script << "stay\n";
-    }
-    m_process = qly_test::ChildProcess(L"notifyclient.exe",
-                                       qly_test::Quote(L"--log=" + Wide(m_log)) + L" " +
-                                           qly_test::Quote(L"--script=" + Wide(script_path)));
-    for (int i = 0; i < 250 && m_windows.size() < names.size(); ++i) {
-        Sleep(20);
-        m_windows.clear();
-        std::istringstream in(Log());
-        std::string line;
-        while (std::getline(in, line)) {
-            char name[64] = {};
-            unsigned long long h = 0;
-            if (std::sscanf(line.c_str(), "window %63s hwnd=0x%llx", name, &h) == 2)
-                m_windows.emplace_back(name, reinterpret_cast<HWND>(static_cast<uintptr_t>(h)));
-        }
-    }
-}
-
-HWND Owners::Window(const std::string& name) const {
-    for (const auto& [n, h] : m_windows)
-        if (n == name)
-            return h;
-    return nullptr;
-}
-
-std::string Owners::Log() const {
-    return ReadFile(m_log);
-}
-
-bool Owners::WaitForNote(const std::string& text, DWORD timeout_ms) const {
-    for (DWORD waited = 0;; waited += 50) {
-        if (Log().find("note " + text) != std::string::npos)
-            return true;
-        if (waited >= timeout_ms)
-            return false;
-        Sleep(50);
-    }
 }
 
 std::string LogFilePath() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/icon_owners.h"
 #include "tests/support/tray_host.h"
 
 namespace qly_app_test {
@@ -57,18 +58,7 @@ class Quillory {
 };
 
 // notifyclient.exe with owner windows; `script` runs once they exist.
-class Owners {
-  public:
-    Owners(const std::vector<std::string>& names, const std::string& script);
-    HWND Window(const std::string& name) const;
-    bool WaitForNote(const std::string& text, DWORD timeout_ms) const;
-    std::string Log() const;
-
-  private:
-    qly_test::ChildProcess m_process;
-    std::string m_log;
-    std::vector<std::pair<std::string, HWND>> m_windows;
-};
+using Owners = qly_test::IconOwners;
 
 // The program folder's log file.
 std::string LogFilePath();

@@ -55,10 +55,7 @@ bool HookRemoved() {
 }
 
 std::string TempFile(const std::string& name) {
-    char dir[MAX_PATH] = {};
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + "qly_restart_" + std::to_string(GetCurrentProcessId()) + "_" +
-           std::to_string(GetTickCount()) + "_" + name;
+    return qly_test::UniqueTempPath("qly_restart_" + name);
 }
 
 void Touch(const std::string& path) {

@@ -1,75 +1,10 @@
 // The road's test fixture; see road_fixture.h.
 #include "tests/interception/road_fixture.h"
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
 #include "app/interception/special_tray_ops.h"
 #include "hooklib/hook_protocol.h"
 
 namespace qly_road {
-
-std::string TempFile(const std::string& stem) {
-    char dir[MAX_PATH] = {};
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + stem + "_" + std::to_string(GetCurrentProcessId()) + "_" +
-           std::to_string(GetTickCount());
-}
-
-ForeignOwners::ForeignOwners(const std::vector<std::string>& names, const std::string& script) {
-    static int serial = 0;
-    const std::string stem = TempFile("owners" + std::to_string(++serial));
-    const std::string log = stem + ".log";
-    const std::string script_path = stem + ".txt";
-    m_log = log;
-    {
-        std::ofstream out(script_path, std::ios::binary);
-        for (const std::string& n : names)
-            out << "window " << n << "\n";
-        out << script << "stay\n";
-    }
-    const std::wstring args =
-        qly_test::Quote(L"--log=" + std::wstring(log.begin(), log.end())) + L" " +
-        qly_test::Quote(L"--script=" + std::wstring(script_path.begin(), script_path.end()));
-    m_process = qly_test::ChildProcess(L"notifyclient.exe", args);
-    for (int i = 0; i < 250 && m_windows.size() < names.size(); ++i) {
-        Sleep(20);
-        m_windows.clear();
-        std::ifstream in(log);
-        std::string line;
-        while (std::getline(in, line)) {
-            char name[64] = {};
-            unsigned long long h = 0;
-            if (std::sscanf(line.c_str(), "window %63s hwnd=0x%llx", name, &h) == 2)
-                m_windows.emplace_back(name, reinterpret_cast<HWND>(static_cast<uintptr_t>(h)));
-        }
-    }
-}
-
-std::string ForeignOwners::Log() const {
-    std::ifstream in(m_log, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-bool ForeignOwners::WaitForNote(const std::string& text, DWORD timeout_ms) const {
-    for (DWORD waited = 0;; waited += 50) {
-        if (Log().find("note " + text) != std::string::npos)
-            return true;
-        if (waited >= timeout_ms)
-            return false;
-        Sleep(50);
-    }
-}
-
-HWND ForeignOwners::Window(const std::string& name) const {
-    for (const auto& [n, h] : m_windows)
-        if (n == name)
-            return h;
-    return nullptr;
-}
 
 void Road::Start(const RoadSettings& settings,
                  const std::wstring& tray_switches,

@@ -16,32 +16,19 @@
 #include "tests/hooklib/hook_harness.h"
 #include "tests/interception/road_host.h"
 #include "tests/support/child_process.h"
+#include "tests/support/icon_owners.h"
 #include "tests/support/tray_host.h"
 #include "tests/support/tray_wire.h"
 
 namespace qly_road {
 
-// Owner windows made by a notifyclient.exe that stays until ended, after running `script`
-// (notifyclient's statements, one per line) once its windows exist.
-class ForeignOwners {
-  public:
-    explicit ForeignOwners(const std::vector<std::string>& names,
-                           const std::string& script = std::string());
-    HWND Window(const std::string& name) const;
-    // Waits until the script wrote "log TEXT".
-    bool WaitForNote(const std::string& text, DWORD timeout_ms) const;
-    std::string Log() const;
-    void End() { m_process.End(0); }
-    DWORD ProcessId() const { return m_process.Id(); }
+// Owner windows of a notifyclient.exe of their own.
+using ForeignOwners = qly_test::IconOwners;
 
-  private:
-    qly_test::ChildProcess m_process;
-    std::string m_log;
-    std::vector<std::pair<std::string, HWND>> m_windows;
-};
-
-// A temporary file name (Windows path) unique to this process.
-std::string TempFile(const std::string& stem);
+// A temporary file name (Windows path) unique to this run.
+inline std::string TempFile(const std::string& stem) {
+    return qly_test::UniqueTempPath(stem);
+}
 
 struct Icon {
     HWND owner = nullptr;
