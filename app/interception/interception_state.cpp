@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "app/settings/rules_lock.h"
 #include "hooklib/qlydll.h"
 
 namespace qly {
@@ -29,8 +30,7 @@ int g_next_listener = 1;
 }  // namespace
 
 std::recursive_mutex& InterceptionLock() {
-    static std::recursive_mutex lock;
-    return lock;
+    return RulesLock();
 }
 
 TrayRegistry& Registry() {
