@@ -1,0 +1,25 @@
+// The names and numbers by which the program is known outside its own code: its settings
+// key, the main window that a second instance, the delayed launcher and setup look for,
+// the instance mutex, the registered hook message and the callback message of the icons
+// the main window owns. Each is spelled here once; nothing else repeats them.
+#pragma once
+
+#include <cstdint>
+
+namespace qly {
+
+// Per-user settings (and the machine copy of the autostart values).
+inline constexpr char kSettingsKeyPath[] = "Software\\KARNOVELDAHUS\\QUILLORY";
+
+// The main window: a dialog, found by class and caption.
+inline constexpr char kMainWindowClass[] = "#32770";
+inline constexpr char kMainWindowCaption[] = "Quillory";
+
+inline constexpr char kInstanceMutexName[] = "QUILLORY MUTEX";
+inline constexpr char kHookMessageName[] = "QUILLORY_WM_USER_QLY_HOOK_MSG";
+
+// Callback message of every icon the main window owns: its own icon (uID 0) and the icons
+// of windows minimised to the tray (uID 4096 and up).
+inline constexpr uint32_t kOwnCallbackMessage = 3024;
+
+}  // namespace qly
