@@ -27,7 +27,7 @@ void WriteRequestLine(HandlerEnv& env, const TrayItem* r, uint32_t e, const Rule
     char line[1024];
     std::snprintf(line, sizeof line,
                   "%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %.256s - %.256s\n", r->command,
-                  e, a.validity, a.flags >> 8, r->uid, r->uflags, static_cast<uint32_t>(r->hwnd),
+                  e, a.validity, RuleSpecialPosition(a.flags), r->uid, r->uflags, static_cast<uint32_t>(r->hwnd),
                   StateForLog(r, env.registry.Layout()), env.log->OwnerProgram(r->hwnd).c_str(),
                   env.log->OwnerText(r->hwnd).c_str());
     env.log->Write(line);
@@ -52,7 +52,7 @@ uint32_t SortedPlace(HandlerEnv& env, uint32_t position) {
         TrayItem* item = env.registry.Find(b.owner_window, b.uid);
         if (item == nullptr)
             continue;
-        const uint32_t pj = env.lookup(b.owner_window, b.uid, item).flags >> 8;
+        const uint32_t pj = RuleSpecialPosition(env.lookup(b.owner_window, b.uid, item).flags);
         if (pj > position || pj == 0) {
             const uint32_t reply = static_cast<uint32_t>(kHookReplyMoveBase) + i;
             if (Detail(env)) {
@@ -68,12 +68,6 @@ uint32_t SortedPlace(HandlerEnv& env, uint32_t position) {
 }
 
 }  // namespace
-
-uint32_t ResolveVisibility(uint32_t f, uint32_t d) {
-    const uint32_t tray = (f & 0x4) ? (d & 0x1) : (f & 0x1);
-    const uint32_t menu = (f & 0x8) ? (d & 0x2) : (f & 0x2);
-    return tray | menu;
-}
 
 HandlerResult HandleForward(HandlerEnv& env,
                             uint64_t sender,
@@ -96,7 +90,7 @@ HandlerResult HandleForward(HandlerEnv& env,
     result.forwarded = true;
 
     const RuleAnswer answer = env.lookup(rec->hwnd, rec->uid, rec);
-    const uint32_t position = answer.flags >> 8;
+    const uint32_t position = RuleSpecialPosition(answer.flags);
     const uint32_t effective = ResolveVisibility(answer.flags, env.default_flags);
     if (Detail(env))
         WriteRequestLine(env, rec, effective, answer);
@@ -152,7 +146,7 @@ HandlerResult HandleForward(HandlerEnv& env,
         }
     }
 
-    if ((effective & 0x1) == 0)
+    if ((effective & kShownInTray) == 0)
         result.reply = static_cast<uint32_t>(kHookReplySwallow);
     else if (command != kNimAdd)
         result.reply = static_cast<uint32_t>(kHookReplyPass);

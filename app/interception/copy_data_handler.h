@@ -13,6 +13,7 @@
 
 #include "app/interception/recent_deletions.h"
 #include "app/interception/tray_registry.h"
+#include "app/settings/rule_flags.h"
 #include "hooklib/peek_record.h"
 
 namespace qly {
@@ -23,9 +24,6 @@ struct RuleAnswer {
     uint32_t flags = 0;
     uint32_t validity = 0;
 };
-
-// Effective visibility: bit 0 shown in the tray, bit 1 shown in the menu.
-uint32_t ResolveVisibility(uint32_t rule_flags, uint32_t default_flags);
 
 // Where the handler's lines go. Flags() is the FlagLog value while the log is open, else 0.
 class HandlerLog {

@@ -10,8 +10,10 @@
 #include "app/diag/thread_guard.h"
 #include "app/interception/copy_data_handler.h"
 #include "app/interception/interception_state.h"
+#include "app/interception/tray_rule_environment.h"
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
+#include "hooklib/handle_cast.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/qlydll.h"
 
@@ -21,10 +23,6 @@ namespace {
 
 constexpr char kReceiverClass[] = "CopyDataWnd";
 std::atomic<HWND> g_receiver{nullptr};
-
-HWND AsWindow(uint64_t h) {
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
-}
 
 class DiagHandlerLog : public HandlerLog {
   public:
@@ -51,6 +49,7 @@ LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
         return kHookReplyPass;
     static DiagHandlerLog log;
     HandlerResult result;
+    uint64_t changed = 0;
     {
         InterceptionGuard lock(InterceptionLock());
         HandlerEnv env{Registry(), RecentDels(), {}};
@@ -69,10 +68,12 @@ LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
         env.log = &log;
         result = HandleForward(env, static_cast<uint64_t>(sender), cds->dwData, cds->lpData,
                                cds->cbData);
+        if (result.changed)
+            changed = PackIconIdentity(result.changed->hwnd, result.changed->uid);
     }
     if (result.forwarded && MainWindow())
         PostMessageA(MainWindow(), WM_USER_QLY_HOOK_MSG, kHookRegistryChanged,
-                     reinterpret_cast<LPARAM>(result.changed));
+                     static_cast<LPARAM>(changed));
     return result.reply;
 }
 
@@ -130,6 +131,8 @@ HWND CopyDataWindow() {
 }
 
 HWND StartCopyDataThread(DWORD wait_ms) {
+    // From now on rule changes reach the icons the receiver registers.
+    InstallTrayRuleEnvironment();
     HANDLE thread = CreateThread(nullptr, 4096, CopyDataThread, nullptr,
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr)

@@ -66,19 +66,16 @@ void SetShuttingDown(bool shutting_down) {
     g_shutting_down = shutting_down;
 }
 
-size_t NotifyListeners(const TrayItem* changed) {
+size_t NotifyListeners(uint64_t changed_identity) {
     if (g_shutting_down)
         return 0;
     // Listeners read the registry (and the changed item) while it cannot change under
     // them; they only redraw our own windows, so holding the lock is short.
     InterceptionGuard lock(InterceptionLock());
-    // The notice was posted by the receiver; the item may have gone since.
-    bool alive = false;
-    if (changed)
-        for (const TrayItem* item : Registry().Items())
-            alive = alive || item == changed;
-    if (!alive)
-        changed = nullptr;
+    uint64_t hwnd = 0;
+    uint32_t uid = 0;
+    const TrayItem* changed =
+        UnpackIconIdentity(changed_identity, &hwnd, &uid) ? Registry().Find(hwnd, uid) : nullptr;
     size_t called = 0;
     // A copy: a listener may remove itself.
     const std::map<int, RegistryListener> listeners = g_listeners;

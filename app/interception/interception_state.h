@@ -30,12 +30,13 @@ void SetMainWindow(HWND window);
 HWND MainWindow();
 
 // Registry listeners, called on the main thread. The argument is the stored item a request
-// changed, or null; it is only handed on while the item is still registered.
+// changed, or null: the item the notice names (PackIconIdentity) as the registry holds it
+// when the listeners run, null when it is gone by then.
 using RegistryListener = std::function<void(const TrayItem*)>;
 int AddRegistryListener(RegistryListener listener);
 void RemoveRegistryListener(int id);
 // Calls every listener in order; returns how many were called, 0 once shutting down.
-size_t NotifyListeners(const TrayItem* changed);
+size_t NotifyListeners(uint64_t changed_identity);
 void SetShuttingDown(bool shutting_down);
 
 }  // namespace qly

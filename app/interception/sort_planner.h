@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/interception/tray_registry.h"
+#include "app/settings/rule_flags.h"
 #include "hooklib/peek_record.h"
 
 namespace qly {
@@ -37,9 +38,9 @@ struct SortEntry {
 // The rule flags of a registered icon; false when the registry holds no item for it.
 using RuleFlagsOf = std::function<bool(uint64_t hwnd, uint32_t uid, uint32_t* flags)>;
 
-// Order key of a rule flags word: bits 8 and up.
+// Order key of a rule flags word: its special position.
 inline uint32_t OrderKey(uint32_t flags) {
-    return flags >> 8;
+    return RuleSpecialPosition(flags);
 }
 
 // Reads the first min(count, table size) dump records; each icon's rules are asked once.

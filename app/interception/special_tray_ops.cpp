@@ -141,7 +141,7 @@ size_t ReleaseAllItems() {
             ++walked;
             uint32_t flags = 0, validity = 0;
             LookupRule(item->hwnd, item->uid, &flags, &validity, nullptr);
-            if ((ResolveVisibility(flags, g_settings.default_flags) & 0x1) == 0)
+            if (!ShownInTray(flags, g_settings.default_flags))
                 hidden.push_back(CopyOf(item));
         }
         // The icons copied above now belong to the copies: forget the records without

@@ -65,7 +65,7 @@ bool AdoptButton(const PeekRecord& entry, TextLayout layout) {
         uint32_t flags = 0;
         uint32_t validity = 0;
         EffectiveVisibility(entry.owner_window, entry.uid, &flags, &validity, item, nullptr);
-        shown = (flags & 0x1) != 0;
+        shown = (flags & kShownInTray) != 0;
     }
     if (!shown)
         DeleteFromTray(entry.owner_window, entry.uid);

@@ -21,6 +21,19 @@
 
 namespace qly {
 
+// An icon's identity as a notice carries it from the receiver thread to the main thread:
+// the owner window's 32 bits (the shell's records hold no more) and the uID in one word.
+// A notice names the icon, never a record, so an icon deleted and another stored at the
+// same address meanwhile cannot be mistaken for it. 0 names no icon.
+inline uint64_t PackIconIdentity(uint64_t hwnd, uint32_t uid) {
+    return hwnd == 0 ? 0 : (static_cast<uint64_t>(uid) << 32) | static_cast<uint32_t>(hwnd);
+}
+inline bool UnpackIconIdentity(uint64_t identity, uint64_t* hwnd, uint32_t* uid) {
+    *hwnd = static_cast<uint32_t>(identity);
+    *uid = static_cast<uint32_t>(identity >> 32);
+    return *hwnd != 0;
+}
+
 // How the registry copies and destroys icon handles (SpecialCopyIcon and DestroyIcon in the
 // program; a counting fake in tests). A failed copy is 0: the item then has no icon.
 class IconOps {

@@ -24,7 +24,7 @@ bool ShownInTray(TrayItem* item) {
     uint32_t flags = 0;
     uint32_t validity = 0;
     EffectiveVisibility(item->hwnd, item->uid, &flags, &validity, item, nullptr);
-    return (flags & 0x1) != 0;
+    return (flags & kShownInTray) != 0;
 }
 
 // The hook's dump appends the buttons of a second toolbar (the "System Control Area") to

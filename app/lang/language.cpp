@@ -160,7 +160,10 @@ void SetItemText(HMENU menu, UINT position, const std::string& text) {
     SetMenuItemInfoA(menu, position, TRUE, &mii);
 }
 
-void TranslateMenuSection(HMENU menu, const std::string& section, int depth) {
+void TranslateMenuSection(HMENU menu,
+                          const std::string& section,
+                          int depth,
+                          const OwnerDrawnEntries* entries) {
     if (menu == nullptr || depth > 8) {
         return;
     }
@@ -181,32 +184,26 @@ void TranslateMenuSection(HMENU menu, const std::string& section, int depth) {
             if (auto caption = ReadActive(text, kNameKey, kMaxMenuText)) {
                 SetItemText(menu, position, *caption);
             }
-            TranslateMenuSection(mii.hSubMenu, text, depth + 1);
+            TranslateMenuSection(mii.hSubMenu, text, depth + 1, entries);
             continue;
         }
-        auto* entry = reinterpret_cast<MenuEntryHead*>(mii.dwItemData);
-        if (entry == nullptr && State().active.empty()) {
+        const ULONG_PTR entry = mii.dwItemData;
+        if (entry == 0 && State().active.empty()) {
             continue;
         }
-        if (entry != nullptr && entry->msaa.dwMSAASignature != static_cast<DWORD>(MSAA_MENU_SIG)) {
+        if (entry != 0 && (entries == nullptr || !entries->Owns(entry))) {
             continue;  // item data of another kind: not ours to touch
         }
         std::string english = text;
-        if (entry != nullptr) {
-            english.assign(entry->text, strnlen(entry->text, sizeof entry->text));
+        if (entry != 0) {
+            english = entries->Text(entry);
         }
         std::optional<std::string> translated;
         if (auto value = ReadActive(section, IdKey(mii.wID), kMaxMenuReadText)) {
             translated = ApplyMenuTabRule(english, *value, kMaxMenuText);
         }
-        if (entry != nullptr) {
-            std::string source = translated ? *translated : english.substr(0, kMaxMenuText);
-            int n = MultiByteToWideChar(CP_ACP, 0, source.data(), static_cast<int>(source.size()),
-                                        entry->wide_text, 63);
-            n = n < 0 ? 0 : n;
-            entry->wide_text[n] = L'\0';
-            entry->msaa.pszWText = entry->wide_text;
-            entry->msaa.cchWText = static_cast<DWORD>(n);
+        if (entry != 0) {
+            entries->Announce(entry, translated ? *translated : english.substr(0, kMaxMenuText));
         }
         if (translated && !(mii.fType & MFT_OWNERDRAW)) {
             SetItemText(menu, position, *translated);
@@ -320,8 +317,8 @@ void TranslateDialog(HWND dialog, int dialog_id) {
     }
 }
 
-void TranslateMenu(HMENU menu, int menu_id) {
-    TranslateMenuSection(menu, MenuSection(menu_id), 0);
+void TranslateMenu(HMENU menu, int menu_id, const OwnerDrawnEntries* entries) {
+    TranslateMenuSection(menu, MenuSection(menu_id), 0, entries);
 }
 
 HPROPSHEETPAGE CreateTranslatedPage(PROPSHEETPAGEA* page) {

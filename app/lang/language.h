@@ -2,12 +2,10 @@
 // language file, translates dialogs, property pages and the tray menu, loads string-table
 // texts, and fills and applies the language list of the User Interface page. The Language
 // setting is read and written here through the settings key path the caller names.
-#ifndef QLY_APP_LANG_LANGUAGE_H
-#define QLY_APP_LANG_LANGUAGE_H
+#pragma once
 
 #include <windows.h>
 #include <commctrl.h>
-#include <oleacc.h>
 #include <prsht.h>
 
 #include <string>
@@ -18,14 +16,16 @@ namespace qly {
 inline constexpr char kLanguageSettingsKey[] = "Software\\KARNOVELDAHUS\\QUILLORY";
 inline constexpr char kLanguageValueName[] = "Language";
 
-// The head of the tray menu's owner-drawn item data. The menu's own entry record begins
-// with these fields, in this order, so that the published accessibility header leads it
-// and the translation can fill the UTF-16 text that screen readers announce.
-struct MenuEntryHead {
-    MSAAMENUINFO msaa;  // dwMSAASignature = MSAA_MENU_SIG
-    wchar_t wide_text[64];
-    HICON icon;
-    char text[256];  // the 8-bit text the menu draws
+// What the menu translation needs from the owner of owner-drawn entries, so that it can
+// translate them without knowing their record: whether an item's data is one of the
+// owner's entries, the entry's own 8-bit text, and where the translated text goes for
+// screen readers to announce (the drawn text stays the owner's).
+class OwnerDrawnEntries {
+  public:
+    virtual ~OwnerDrawnEntries() = default;
+    virtual bool Owns(ULONG_PTR item_data) const = 0;
+    virtual std::string Text(ULONG_PTR item_data) const = 0;
+    virtual void Announce(ULONG_PTR item_data, const std::string& text) const = 0;
 };
 
 // Where language files and built-in texts come from. Defaults: the folder of the program's
@@ -40,8 +40,9 @@ void SetLanguageMainWindow(HWND main_window);
 bool InitLanguage(const char* settings_key = kLanguageSettingsKey);
 // For WM_INITDIALOG of every dialog and page.
 void TranslateDialog(HWND dialog, int dialog_id);
-// For the tray menu after loading its resource (section "M_<id>").
-void TranslateMenu(HMENU menu, int menu_id);
+// For the tray menu after loading its resource (section "M_<id>"). Owner-drawn items are
+// translated only through `entries`; item data of any other kind is left alone.
+void TranslateMenu(HMENU menu, int menu_id, const OwnerDrawnEntries* entries = nullptr);
 // CreatePropertySheetPageA with the translated tab title.
 HPROPSHEETPAGE CreateTranslatedPage(PROPSHEETPAGEA* page);
 // LoadStringA with the active file's STRING_TABLE first. Returns the length.
@@ -64,5 +65,3 @@ std::string ReadLanguageSetting(const char* settings_key);
 bool WriteLanguageSetting(const char* settings_key, const std::string& value);
 
 }  // namespace qly
-
-#endif  // QLY_APP_LANG_LANGUAGE_H

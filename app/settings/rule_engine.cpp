@@ -7,49 +7,51 @@
 #include <vector>
 
 #include "app/diag/process_utils.h"
-#include "app/interception/copy_data_handler.h"
-#include "app/interception/interception_state.h"
-#include "app/interception/special_tray_ops.h"
 #include "app/settings/icon_rule.h"
+#include "app/settings/rules_lock.h"
 #include "app/settings/settings_store.h"
+#include "hooklib/handle_cast.h"
 #include "hooklib/qlydll.h"
 
 namespace qly {
 
+void PlatformRuleEnvironment::ThreadProcess(uint64_t window,
+                                            uint32_t* process_id,
+                                            uint32_t* thread_id) {
+    DWORD pid = 0;
+    *thread_id = GetWindowThreadProcessId(AsWindow(window), &pid);
+    *process_id = pid;
+}
+
+std::string PlatformRuleEnvironment::ProcessName(uint64_t window) {
+    // A path of any length: the name is cut afterwards, never overflowing a buffer.
+    char path[MAX_PATH + 1] = {};
+    if (!GetWindowProgramPath(AsWindow(window), path, sizeof path, nullptr, nullptr))
+        return std::string();
+    return ExeNameOfPath(path);
+}
+
+uint32_t PlatformRuleEnvironment::OwnProcessId() {
+    return GetCurrentProcessId();
+}
+
+uint64_t PlatformRuleEnvironment::CopyIcon(uint64_t icon) {
+    return SpecialCopyIcon(icon);
+}
+
+std::vector<std::vector<uint8_t>> PlatformRuleEnvironment::StoredRequests(
+    const std::function<bool(const TrayItem&)>&) {
+    return {};
+}
+
+void PlatformRuleEnvironment::SendToTray(const TrayItem*, uint32_t) {}
+
 namespace {
 
-HWND AsWindow(uint64_t window) {
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(window));
-}
-
-class PlatformRules : public RuleEnvironment {
-  public:
-    void ThreadProcess(uint64_t window, uint32_t* process_id, uint32_t* thread_id) override {
-        DWORD pid = 0;
-        *thread_id = GetWindowThreadProcessId(AsWindow(window), &pid);
-        *process_id = pid;
-    }
-    std::string ProcessName(uint64_t window) override {
-        // A path of any length: the name is cut afterwards, never overflowing a buffer.
-        char path[MAX_PATH + 1] = {};
-        if (!GetWindowProgramPath(AsWindow(window), path, sizeof path, nullptr, nullptr))
-            return std::string();
-        return ExeNameOfPath(path);
-    }
-    uint32_t OwnProcessId() override { return GetCurrentProcessId(); }
-    uint64_t CopyIcon(uint64_t icon) override { return SpecialCopyIcon(icon); }
-    void SendToTray(const TrayItem* item, uint32_t command) override {
-        SendStoredToTray(item, command, true, SMTO_NORMAL, kReplayTimeoutMs);
-    }
-};
-
-PlatformRules g_platform;
+PlatformRuleEnvironment g_platform;
+RuleEnvironment* g_default_env = &g_platform;
 RuleEnvironment* g_env = &g_platform;
 RuleCache g_cache;
-
-HICON AsIcon(uint64_t icon) {
-    return reinterpret_cast<HICON>(static_cast<uintptr_t>(icon));
-}
 
 void CopyNameInto(TrayItem* item, const std::string& name) {
     if (item == nullptr || item->exe_name[0] != '\0')
@@ -78,21 +80,23 @@ CachedRule CacheCopy(const IconRule& rule) {
     return c;
 }
 
-uint32_t TrayBit(uint32_t flags) {
-    return ResolveVisibility(flags, g_settings.default_flags) & 0x1;
-}
-
-// Sends copies of stored icons once the lock is let go (see interception_state.h).
-void SendCopies(const std::vector<std::vector<uint8_t>>& copies,
-                const std::vector<uint32_t>& commands) {
-    for (size_t i = 0; i < copies.size(); ++i)
-        g_env->SendToTray(reinterpret_cast<const TrayItem*>(copies[i].data()), commands[i]);
+// Sends copies of stored requests once the lock is let go.
+void SendCopies(const std::vector<std::vector<uint8_t>>& copies, uint32_t command) {
+    for (const std::vector<uint8_t>& copy : copies)
+        g_env->SendToTray(reinterpret_cast<const TrayItem*>(copy.data()), command);
 }
 
 }  // namespace
 
+void InstallDefaultRuleEnvironment(RuleEnvironment* environment) {
+    const bool was_default = g_env == g_default_env;
+    g_default_env = environment ? environment : &g_platform;
+    if (was_default)
+        g_env = g_default_env;
+}
+
 void SetRuleEnvironment(RuleEnvironment* environment) {
-    g_env = environment ? environment : &g_platform;
+    g_env = environment ? environment : g_default_env;
 }
 
 RuleCache& TheRuleCache() {
@@ -101,7 +105,7 @@ RuleCache& TheRuleCache() {
 
 void ConnectRuleCacheToSettings() {
     SetRuleDroppedHandler([](const IconRule& rule) {
-        InterceptionGuard lock(InterceptionLock());
+        RulesGuard lock(RulesLock());
         g_cache.EraseRule(rule.process_name, rule.icon_id);
     });
 }
@@ -111,7 +115,7 @@ int LookupRule(uint64_t window,
                uint32_t* flags,
                uint32_t* validity,
                TrayItem* item) {
-    InterceptionGuard lock(InterceptionLock());
+    RulesGuard lock(RulesLock());
     uint32_t pid = 0, tid = 0;
     g_env->ThreadProcess(window, &pid, &tid);
 
@@ -179,9 +183,9 @@ int EffectiveVisibility(uint64_t window,
 
 int SetRule(uint64_t window, uint32_t icon_id, uint32_t flags, TrayItem* item) {
     std::vector<std::vector<uint8_t>> copies;
-    std::vector<uint32_t> commands;
+    uint32_t command = kNimAdd;
     {
-        InterceptionGuard lock(InterceptionLock());
+        RulesGuard lock(RulesLock());
         g_cache.Erase(window, icon_id);
         const std::string name = g_env->ProcessName(window);
         if (name.empty())
@@ -219,38 +223,29 @@ int SetRule(uint64_t window, uint32_t icon_id, uint32_t flags, TrayItem* item) {
         }
         g_cache.InsertIfAbsent(window, record.icon_id, record);
 
-        const uint32_t was = TrayBit(old_flags);
-        if (was != TrayBit(flags)) {
-            const uint32_t command = was ? kNimDelete : kNimAdd;
-            for (const TrayItem* stored : Registry().Items()) {
-                if (stored->uid != icon_id || !SameProcessName(name, stored->exe_name))
-                    continue;
-                const uint8_t* b = reinterpret_cast<const uint8_t*>(stored);
-                copies.emplace_back(b, b + stored->total_size);
-                commands.push_back(command);
-            }
+        const bool was = ShownInTray(old_flags, g_settings.default_flags);
+        if (was != ShownInTray(flags, g_settings.default_flags)) {
+            command = was ? kNimDelete : kNimAdd;
+            copies = g_env->StoredRequests([&](const TrayItem& stored) {
+                return stored.uid == icon_id && SameProcessName(name, stored.exe_name);
+            });
         }
     }
-    SendCopies(copies, commands);
+    SendCopies(copies, command);
     return 1;
 }
 
 void ApplyDefaultTrayChange(uint32_t old_tray_bit) {
     std::vector<std::vector<uint8_t>> copies;
-    std::vector<uint32_t> commands;
     {
-        InterceptionGuard lock(InterceptionLock());
-        for (const TrayItem* stored : Registry().Items()) {
+        RulesGuard lock(RulesLock());
+        copies = g_env->StoredRequests([](const TrayItem& stored) {
             uint32_t flags = 0, validity = 0;
-            LookupRule(stored->hwnd, stored->uid, &flags, &validity, nullptr);
-            if ((flags & RF_TRAY_DEFAULT) == 0)
-                continue;
-            const uint8_t* b = reinterpret_cast<const uint8_t*>(stored);
-            copies.emplace_back(b, b + stored->total_size);
-            commands.push_back(old_tray_bit ? kNimDelete : kNimAdd);
-        }
+            LookupRule(stored.hwnd, stored.uid, &flags, &validity, nullptr);
+            return (flags & RF_TRAY_DEFAULT) != 0;
+        });
     }
-    SendCopies(copies, commands);
+    SendCopies(copies, old_tray_bit ? kNimDelete : kNimAdd);
 }
 
 }  // namespace qly

@@ -25,3 +25,23 @@ inline bool RuleCarriesNoInformation(uint32_t flags) {
 inline uint32_t RuleSpecialPosition(uint32_t flags) {
     return flags >> kSpecialPositionShift;
 }
+
+// Effective visibility, the rule word with the defaults folded in: bit 0x1 shown in the
+// real tray, bit 0x2 shown in our menu. A place that follows the default takes DefaultFlags'
+// bit for it.
+constexpr uint32_t kShownInTray = 0x1;
+constexpr uint32_t kShownInMenu = 0x2;
+
+inline uint32_t ResolveVisibility(uint32_t rule_flags, uint32_t default_flags) {
+    const uint32_t tray =
+        (rule_flags & RF_TRAY_DEFAULT) ? (default_flags & kShownInTray) : (rule_flags & RF_TRAY_VISIBLE);
+    const uint32_t menu =
+        (rule_flags & RF_MENU_DEFAULT) ? (default_flags & kShownInMenu) : (rule_flags & RF_MENU_VISIBLE);
+    return tray | menu;
+}
+inline bool ShownInTray(uint32_t rule_flags, uint32_t default_flags) {
+    return (ResolveVisibility(rule_flags, default_flags) & kShownInTray) != 0;
+}
+inline bool ShownInMenu(uint32_t rule_flags, uint32_t default_flags) {
+    return (ResolveVisibility(rule_flags, default_flags) & kShownInMenu) != 0;
+}

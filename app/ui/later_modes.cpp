@@ -1,11 +1,17 @@
-// The functions of later_modes.h for the parts that are not built yet. A mode the user
-// asked for by name (setup, removal, settings) tells them in a notice that it is not
-// available in this version; the rest write a log line and do nothing visible.
-#include "app/ui/later_modes.h"
-
+// The bodies of the parts that are not built yet, in one place until each part replaces
+// its own (the headers are already where the parts will live). A mode the user asked for
+// by name (setup, removal, settings) tells them in a notice that it is not available in
+// this version; the rest write a log line and do nothing visible.
+#include "app/autostart/own_autostart.h"
 #include "app/diag/log.h"
 #include "app/diag/modeless_message.h"
-#include "app/ui/main_window.h"
+#include "app/setup/setup_modes.h"
+#include "app/ui/hotkeys.h"
+#include "app/ui/not_available.h"
+#include "app/ui/own_icon.h"
+#include "app/ui/program_state.h"
+#include "app/ui/settings_sheet.h"
+#include "app/ui/tray_menu.h"
 
 namespace qly {
 
@@ -28,7 +34,7 @@ void ShowNotAvailable(HWND main_window, const char* what) {
     g_notice = ShowModelessMessage(GetModuleHandleA(nullptr), text, "Quillory notice",
                                    kModelessDefaultFlags);
     if (main_window && g_notice)
-        SetTimer(main_window, kNoticeTimer, kNoticePeriodMs, nullptr);
+        SetTimer(main_window, kTimerNotice, kNoticePeriodMs, nullptr);
 }
 
 // Modes that end the program show their notice until it is read or closed.
@@ -103,7 +109,7 @@ void RefreshOwnTip(HWND) {}
 
 void CloseNotAvailableNotice(HWND main_window) {
     if (main_window)
-        KillTimer(main_window, kNoticeTimer);
+        KillTimer(main_window, kTimerNotice);
     if (g_notice && IsWindow(g_notice))
         PostMessageA(g_notice, WM_CLOSE, 0, 0);
     g_notice = nullptr;

@@ -4,16 +4,22 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "app/autostart/own_autostart.h"
+#include "app/base/program_names.h"
 #include "app/diag/log.h"
 #include "app/diag/thread_guard.h"
+#include "app/interception/hook_notices.h"
 #include "app/interception/interception_state.h"
 #include "app/interception/special_tray_ops.h"
-#include "app/interception/tray_dump.h"
 #include "app/lang/language.h"
-#include "app/settings/registry_ops.h"
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
-#include "app/ui/later_modes.h"
+#include "app/ui/hotkeys.h"
+#include "app/ui/interception_watchdog.h"
+#include "app/ui/not_available.h"
+#include "app/ui/own_icon.h"
+#include "app/ui/settings_sheet.h"
+#include "app/ui/tray_menu.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/qlydll.h"
 #include "resources/resource.h"
@@ -24,35 +30,6 @@ namespace {
 
 constexpr int kParkOffset = 2048;
 constexpr UINT kParkFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING;
-constexpr UINT kCallbackMessage = 3024;
-constexpr UINT kFirstMinimizedUid = 4096;
-
-// FlagSounds bits.
-constexpr uint32_t kSoundInterception = 0x1;
-constexpr uint32_t kSoundWatchdog = 0x8;
-
-void Sound(uint32_t bit, DWORD frequency, DWORD duration) {
-    if (g_settings.flag_sounds & bit)
-        Beep(frequency, duration);
-}
-
-void WriteFlagLogOff(uint32_t value) {
-    UniqueKey key;
-    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 1) == 0)
-        WriteDword(key.get(), "FlagLogOff", value);
-}
-
-uint32_t ReadFlagLogOff() {
-    uint32_t value = 0;
-    UniqueKey key;
-    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 0) == 0)
-        ReadDword(key.get(), "FlagLogOff", &value);
-    return value;
-}
-
-void PostExit() {
-    PostMessageA(App().main, WM_COMMAND, ID_CMD_EXIT, 0);
-}
 
 void CentreOverParent(HWND window) {
     HWND parent = GetParent(window);
@@ -105,120 +82,6 @@ void OpenHelp() {
              reinterpret_cast<ULONG_PTR>("Quick Start"));
 }
 
-// Takes over a tray that exists already: adopts its buttons and subclasses its window.
-void TakeOverExistingTray() {
-    DoDump();
-}
-
-BOOL CALLBACK FindQuestionBox(HWND window, LPARAM found) {
-    char cls[16] = {};
-    char caption[128] = {};
-    char expected[128] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, caption, sizeof caption);
-    LoadUiString(App().instance, IDS_PROBLEM_CAPTION, expected, sizeof expected);
-    if (window != App().main && lstrcmpA(cls, "#32770") == 0 && lstrcmpA(caption, expected) == 0) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Closes the question when the tray was taken over while it was on screen; that counts
-// as Cancel.
-void CloseQuestion() {
-    HWND box = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindQuestionBox, reinterpret_cast<LPARAM>(&box));
-    if (box)
-        PostMessageA(box, WM_CLOSE, 0, 0);
-}
-
-void AskToLogOff() {
-    ProgramState& app = App();
-    const bool tried = ReadFlagLogOff() != 0;
-    app.question_open = true;
-    SetTimer(app.main, kTimerWatchdog, app.periods.question_ms, nullptr);
-    const int answer =
-        UiMessageBox(app.instance, app.main, tried ? IDS_NOT_ACTIVE_RESTART : IDS_NOT_ACTIVE_LOGOFF,
-                     IDS_PROBLEM_CAPTION, MB_YESNOCANCEL | MB_DEFBUTTON2 | MB_SYSTEMMODAL);
-    app.question_open = false;
-    if (answer == IDYES) {
-        if (!InstallRunOnceForced()) {
-            UiMessageBox(app.instance, app.main, IDS_RUNONCE_FAILED, IDS_APP_NAME, MB_SYSTEMMODAL);
-            PostExit();
-            return;
-        }
-        app.exit_action = tried ? ExitAction::kRestart : ExitAction::kLogOff;
-        if (LogEnabled())
-            LogLine("User chose to %s\n", tried ? "restart Windows" : "log off");
-        PostExit();
-    } else if (answer == IDNO) {
-        PostExit();
-    } else {
-        SetTimer(app.main, kTimerWatchdog, app.periods.after_cancel_ms, nullptr);
-    }
-}
-
-void Watchdog() {
-    ProgramState& app = App();
-    if (g_flag_tray_aquired || app.question_open || TrayMenuHookInstalled())
-        return;
-    KillTimer(app.main, kTimerWatchdog);
-    if (app.major < 6)
-        Sound(kSoundWatchdog, 3000, 1000);
-    FindTrayWindowsPatiently();
-    if (g_shell_tray_hwnd != 0 && g_hwnd_tray_toolbar != 0) {
-        TakeOverExistingTray();
-        // A takeover that did not reach the tray (it vanished, or the hook is not in place)
-        // gets another chance instead of leaving the program waiting for nothing.
-        if (!g_flag_tray_aquired)
-            SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
-        return;
-    }
-    AskToLogOff();
-}
-
-void TasksAfterInterception() {
-    ProgramState& app = App();
-    KillTimer(app.main, kTimerAfterInterception);
-    // A "TaskbarCreated" can arrive before the hook holds the new tray (the shell restarted
-    // faster than the hook came back); a replay now would pass the rules by, so the tasks
-    // wait for the notice of the real takeover.
-    if (!g_flag_tray_aquired)
-        return;
-    // After a loss the new tray has none of the registry's icons, even when it was taken
-    // over by a dump of what it shows.
-    if (!g_cbt_not_from_create || app.tray_was_lost)
-        ReplayAllToTray(false);
-    app.tray_was_lost = false;
-    app.own_icon = kOwnIconActive;
-    SetOwnIcon(app.main, app.own_tip, app.own_icon, false);
-    NotifyIconCall(app.main, 0, app.own_tip.c_str(), app.own_icon, NIM_MODIFY, kCallbackMessage, 0,
-                   false);
-    if (app.relaunch)
-        ReRegisterRunOnce();
-    UninstallHooks();
-    WriteFlagLogOff(0);
-    SetTimer(app.main, kTimerPurge, 2000, nullptr);
-}
-
-void LateInterceptionPoll() {
-    ProgramState& app = App();
-    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    if (tray == nullptr || !IsWindowVisible(tray))
-        return;
-    if (g_flag_tray_aquired) {
-        KillTimer(app.main, kTimerLatePoll);
-        return;
-    }
-    Sound(kSoundInterception, 500, 500);
-    if (FindSpecialWindows() != 0 && g_hhook_cbt != 0)
-        RemoteTrayRequest(kCbtOpSubclass, true);
-    // Every program adds its icons again, now through the subclassed tray.
-    if (g_flag_late_intercept == 3)
-        PostMessageA(HWND_BROADCAST, WM_USER_TASKBAR_CREATED, 0, 0);
-}
-
 void OnTimer(WPARAM id) {
     ProgramState& app = App();
     switch (id) {
@@ -247,7 +110,7 @@ void OnTimer(WPARAM id) {
         case kTimerOwnTip:
             RefreshOwnTip(app.main);
             break;
-        case kNoticeTimer:
+        case kTimerNotice:
             CloseNotAvailableNotice(app.main);
             break;
         default:
@@ -294,13 +157,11 @@ void OnHookNotice(WPARAM code, LPARAM lparam) {
             OnTrayLost();
             break;
         case kHookRegistryChanged:
-            NotifyListeners(reinterpret_cast<const TrayItem*>(lparam));
+            DispatchRegistryNotice(code, lparam);
             SetTimer(App().main, kTimerOwnTip, 25000, nullptr);
             break;
-        case kHookReplayTo:
-            ReplayToWindow(reinterpret_cast<HWND>(lparam));
-            break;
         default:
+            DispatchRegistryNotice(code, lparam);
             break;
     }
 }
@@ -357,7 +218,7 @@ bool Handle(HWND window, UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         case WM_HOTKEY:
             HotkeyPressed(window, wp);
             return true;
-        case kCallbackMessage:
+        case kOwnCallbackMessage:
             if (wp == 0) {
                 if (lp == WM_LBUTTONDBLCLK)
                     PostMessageA(window, WM_COMMAND, ID_CMD_SETTINGS, 0);
@@ -386,11 +247,6 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-ProgramState& App() {
-    static ProgramState state;
-    return state;
-}
-
 HWND CreateMainWindow() {
     ProgramState& app = App();
     HWND main =
@@ -398,7 +254,7 @@ HWND CreateMainWindow() {
     if (main == nullptr)
         return nullptr;
     app.main = main;
-    SetWindowTextA(main, "Quillory");
+    SetWindowTextA(main, kMainWindowCaption);
     SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowLongPtrA(main, GWL_EXSTYLE,
                       GetWindowLongPtrA(main, GWL_EXSTYLE) | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
@@ -433,65 +289,6 @@ void PumpMessagesFor(DWORD total_ms) {
             DispatchMessageA(&msg);
         }
     }
-}
-
-int FindTrayWindowsPatiently() {
-    const ProgramState& app = App();
-    const bool patient = app.major >= 5 || (app.major == 4 && app.minor == 90);
-    int found = FindSpecialWindows();
-    for (int i = 1; patient && found == 0 && i < 1000; ++i) {
-        Sleep(1);
-        found = FindSpecialWindows();
-    }
-    return found;
-}
-
-void OnTrayAcquired(LPARAM) {
-    ProgramState& app = App();
-    SetTimer(app.main, kTimerAfterInterception, 1, nullptr);
-    if (!g_cbt_not_from_create && !g_flag_tray_aquired) {
-        Sound(kSoundInterception, 500, 100);
-        TakeOverExistingTray();
-        g_cbt_not_from_create = 0;
-    }
-    FindTrayWindowsPatiently();
-    TrayAdd(app.main, 0, app.own_tip.c_str(), app.own_icon, NIM_ADD, kCallbackMessage, 0, false);
-    if (LogEnabled())
-        LogLine("Tray intercepted OK\n");
-    if (app.question_open)
-        CloseQuestion();
-}
-
-void OnTrayLost() {
-    ProgramState& app = App();
-    if (app.exiting)
-        return;
-    app.tray_was_lost = true;
-    KillTimer(app.main, kTimerPurge);
-    PumpMessagesFor(200);
-    const int installed = InstallHooks(reinterpret_cast<uintptr_t>(app.receiver), kInstallGuard1,
-                                       kInstallGuard2, kInstallGuard3);
-    // A new tray made before the hook was back is never seen at its creation: the watchdog
-    // takes it over then.
-    SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
-    if (LogEnabled())
-        LogLine("Tray lost; hooks installed again: %s\n", installed == 1 ? "OK" : "FAILED");
-}
-
-void TakeOverInheritedTray() {
-    if (LogEnabled())
-        LogLine("Tray still intercepted for an earlier run; taken over\n");
-    // A replay the earlier run was in the middle of must not make its owner pass unforwarded.
-    g_special_tray_op = 0;
-    // The shell holds the tray already and refuses a second subclass, so no notice of the
-    // takeover comes: the tasks follow from here, as after a takeover by remote request.
-    g_cbt_not_from_create = 1;
-    TakeOverExistingTray();
-    OnTrayAcquired(0);
-    // The icons the earlier run kept out of the tray died with its registry: neither the
-    // tray nor a dump shows them. Every program adds its icons again, now through the
-    // subclass, so the rules and the menu know them once more.
-    PostMessageA(HWND_BROADCAST, WM_USER_TASKBAR_CREATED, 0, 0);
 }
 
 void HidePanel() {

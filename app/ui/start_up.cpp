@@ -17,8 +17,16 @@
 #include "app/lang/language.h"
 #include "app/settings/registry_ops.h"
 #include "app/settings/settings_store.h"
+#include "app/autostart/own_autostart.h"
+#include "app/base/program_names.h"
+#include "app/base/unique_handle.h"
+#include "app/setup/setup_modes.h"
 #include "app/ui/command_line.h"
-#include "app/ui/later_modes.h"
+#include "app/ui/hotkeys.h"
+#include "app/ui/interception_watchdog.h"
+#include "app/ui/own_icon.h"
+#include "app/ui/settings_sheet.h"
+#include "hooklib/handle_cast.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/qlydll.h"
 #include "resources/resource.h"
@@ -27,9 +35,7 @@ namespace qly {
 
 namespace {
 
-constexpr char kMutexName[] = "QUILLORY MUTEX";
 constexpr UINT kBoxFlags = MB_ICONEXCLAMATION | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST;
-constexpr UINT kCallbackMessage = 3024;
 constexpr DWORD kReceiverWaitMs = 10000;
 
 bool CtrlKeyDown() {
@@ -37,20 +43,15 @@ bool CtrlKeyDown() {
 }
 
 BOOL ExitWindowsWithPrivilege(UINT flags, DWORD reason) {
-    HANDLE token = nullptr;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    UniqueKernelHandle token;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out())) {
         TOKEN_PRIVILEGES tp = {};
         tp.PrivilegeCount = 1;
         tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
         if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid))
-            AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
-        CloseHandle(token);
+            AdjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr);
     }
     return ExitWindowsEx(flags, reason);
-}
-
-HWND AsWindow(uint64_t h) {
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
 }
 
 void LearnPlatform() {
@@ -179,26 +180,18 @@ bool RunCommandLine(const char* command_line, int* exit_code) {
     return false;
 }
 
-// Owns the mutex handle for the rest of the run.
-struct InstanceMutex {
-    HANDLE handle = nullptr;
-    ~InstanceMutex() {
-        if (handle)
-            CloseHandle(handle);
-    }
-};
-
-// Returns true with *exit_code when another instance runs (or the mutex failed).
-bool SecondInstance(InstanceMutex* mutex, int* exit_code) {
+// Returns true with *exit_code when another instance runs (or the mutex failed). The mutex
+// is held for the rest of the run.
+bool SecondInstance(UniqueKernelHandle* mutex, int* exit_code) {
     ProgramState& app = App();
-    mutex->handle = CreateMutexA(nullptr, TRUE, kMutexName);
-    if (mutex->handle == nullptr) {
+    mutex->reset(CreateMutexA(nullptr, TRUE, kInstanceMutexName));
+    if (!*mutex) {
         DiagMessageBox(nullptr, "Could not create QUILLORY MUTEX", "Quillory error !", kBoxFlags);
         *exit_code = kExitRefused;
         return true;
     }
     // An abandoned mutex (the last instance died) counts as ours.
-    if (WaitForSingleObject(mutex->handle, 0) != WAIT_TIMEOUT)
+    if (WaitForSingleObject(mutex->get(), 0) != WAIT_TIMEOUT)
         return false;
     if (app.start_mode == kStartModeRelaunch) {
         PumpMessagesFor(30000);
@@ -211,7 +204,7 @@ bool SecondInstance(InstanceMutex* mutex, int* exit_code) {
         return true;
     }
     UiMessageBox(app.instance, nullptr, IDS_ALREADY_RUNNING, IDS_ERROR_CAPTION, kBoxFlags);
-    if (HWND other = FindWindowA("#32770", "Quillory"))
+    if (HWND other = FindWindowA(kMainWindowClass, kMainWindowCaption))
         PostMessageA(other, WM_COMMAND, ID_CMD_SETTINGS, 0);
     *exit_code = kExitRefused;
     return true;
@@ -245,14 +238,14 @@ bool StartInterception() {
     // gone, and no tray event will ever announce it again.
     const bool inherited =
         g_flag_tray_aquired != 0 && g_shell_tray_hwnd != 0 && IsWindow(AsWindow(g_shell_tray_hwnd));
-    const int installed = InstallHooks(reinterpret_cast<uintptr_t>(app.receiver), kInstallGuard1,
+    const int installed = InstallHooks(AsNumber(app.receiver), kInstallGuard1,
                                        kInstallGuard2, kInstallGuard3);
     SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
     if (LogEnabled())
         LogLine(installed == 1 ? "Hooks installed OK\n" : "Error installing hooks !!!\n");
     RegisterHotkeys(app.main);
     SetOwnIcon(app.main, app.own_tip, app.own_icon, false);
-    NotifyIconCall(app.main, 0, app.own_tip.c_str(), app.own_icon, NIM_ADD, kCallbackMessage, 0,
+    NotifyIconCall(app.main, 0, app.own_tip.c_str(), app.own_icon, NIM_ADD, kOwnCallbackMessage, 0,
                    false);
     RefreshOwnTip(app.main);
     if (inherited && installed == 1)
@@ -320,7 +313,7 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
     ProgramState& app = App();
     app.instance = instance;
     app.periods = seams.periods;
-    WM_USER_QLY_HOOK_MSG = RegisterWindowMessageA("QUILLORY_WM_USER_QLY_HOOK_MSG");
+    WM_USER_QLY_HOOK_MSG = RegisterWindowMessageA(kHookMessageName);
     WM_USER_TASKBAR_CREATED = RegisterWindowMessageA("TaskbarCreated");
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
     // The way out for a user whose desktop misbehaves with Quillory: hold Ctrl at log-on.
@@ -341,7 +334,7 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
     if (RunCommandLine(command_line, &exit_code))
         return exit_code;
     ReadDesiredAutostart();
-    InstanceMutex mutex;
+    UniqueKernelHandle mutex;
     if (SecondInstance(&mutex, &exit_code))
         return exit_code;
     if (app.shortcut && g_settings.desired_run_once)
@@ -366,8 +359,7 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
     if (LogEnabled())
         LogLine("QUILLORY ended\n");
     CloseLog();
-    CloseHandle(mutex.handle);
-    mutex.handle = nullptr;
+    mutex.reset();
     NotifyIconDelete(app.main, 0);
     EndSession(seams);
     return kExitNormal;

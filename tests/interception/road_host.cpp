@@ -3,6 +3,7 @@
 
 #include "app/diag/process_utils.h"
 #include "app/interception/copy_data_thread.h"
+#include "app/interception/hook_notices.h"
 #include "app/interception/interception_state.h"
 #include "app/interception/special_tray_ops.h"
 #include "app/settings/rule_engine.h"
@@ -100,10 +101,7 @@ LRESULT CALLBACK RoadHost::MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             std::lock_guard<std::mutex> lock(self->m_mutex);
             ++self->m_notices[wp];
         }
-        if (wp == kHookRegistryChanged)
-            qly::NotifyListeners(reinterpret_cast<const TrayItem*>(lp));
-        else if (wp == kHookReplayTo)
-            qly::ReplayToWindow(reinterpret_cast<HWND>(lp));
+        qly::DispatchRegistryNotice(wp, lp);
         return 0;
     }
     if (msg == WM_TIMER && wp == kPurgeTimer && self) {

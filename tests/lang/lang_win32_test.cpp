@@ -17,6 +17,7 @@
 #include "app/lang/lang_text.h"
 #include "app/lang/language.h"
 #include "app/lang/language_file.h"
+#include "app/ui/tray_menu.h"
 #include "resources/resource.h"
 
 namespace qly {
@@ -464,7 +465,7 @@ TEST_F(LanguageTest, TrayMenuTranslationFollowsTheTabRule) {
     SetMenuItemInfoA(popup, ID_CMD_SETTINGS, FALSE, &mii);
 
     // &Help as an owner-drawn entry, E&xit with item data of another kind.
-    MenuEntryHead help = {};
+    qly::MenuEntryHead help = {};
     help.msaa.dwMSAASignature = MSAA_MENU_SIG;
     strcpy(help.text, "&Help");
     mii.fMask = MIIM_FTYPE | MIIM_DATA;
@@ -476,7 +477,7 @@ TEST_F(LanguageTest, TrayMenuTranslationFollowsTheTabRule) {
     mii.dwItemData = reinterpret_cast<ULONG_PTR>(foreign);
     SetMenuItemInfoA(popup, ID_CMD_EXIT, FALSE, &mii);
 
-    TranslateMenu(menu, IDR_TRAY_MENU);
+    TranslateMenu(menu, IDR_TRAY_MENU, &qly::TrayMenuEntries());
     auto text = [](HMENU m, UINT item, UINT flags) {
         char buffer[256] = {};
         GetMenuStringA(m, item, buffer, sizeof buffer, flags);
@@ -494,7 +495,7 @@ TEST_F(LanguageTest, TrayMenuTranslationFollowsTheTabRule) {
 
     // Without a file an entry announces its own text.
     ASSERT_TRUE(Choose("  English (internal)"));
-    MenuEntryHead about = {};
+    qly::MenuEntryHead about = {};
     about.msaa.dwMSAASignature = MSAA_MENU_SIG;
     strcpy(about.text, "&About");
     menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU));
@@ -503,7 +504,7 @@ TEST_F(LanguageTest, TrayMenuTranslationFollowsTheTabRule) {
     mii.fType = MFT_OWNERDRAW;
     mii.dwItemData = reinterpret_cast<ULONG_PTR>(&about);
     SetMenuItemInfoA(popup, ID_CMD_ABOUT, FALSE, &mii);
-    TranslateMenu(menu, IDR_TRAY_MENU);
+    TranslateMenu(menu, IDR_TRAY_MENU, &qly::TrayMenuEntries());
     EXPECT_STREQ(about.wide_text, L"&About");
     EXPECT_EQ(text(menu, 0, MF_BYPOSITION), "Quillory Menu");
     DestroyMenu(menu);

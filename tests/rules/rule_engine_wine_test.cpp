@@ -46,6 +46,15 @@ class FakeRuleEnvironment : public qly::RuleEnvironment {
     }
     uint32_t OwnProcessId() override { return kOwnPid; }
     uint64_t CopyIcon(uint64_t) override { return 0; }
+    std::vector<std::vector<uint8_t>> StoredRequests(
+        const std::function<bool(const TrayItem&)>& wanted) override {
+        std::vector<std::vector<uint8_t>> copies;
+        for (const TrayItem* stored : qly::Registry().Items())
+            if (wanted(*stored))
+                copies.emplace_back(reinterpret_cast<const uint8_t*>(stored),
+                                    reinterpret_cast<const uint8_t*>(stored) + stored->total_size);
+        return copies;
+    }
     void SendToTray(const TrayItem* item, uint32_t command) override {
         sent.emplace_back(item->uid, command);
     }

@@ -1,0 +1,15 @@
+// The settings sheet: opened on its remembered page by command 1004, and run modeless from
+// the main loop.
+#pragma once
+
+#include <windows.h>
+
+namespace qly {
+
+void OpenSettingsSheet(HWND main_window);
+// The main loop offers the sheet every message the main window did not take; the sheet
+// also notices there that it was closed (and saves, or opens again on the same page).
+// True when the sheet took the message.
+bool SettingsSheetTakesMessage(MSG* msg);
+
+}  // namespace qly
