@@ -24,20 +24,22 @@ class ScopeExit {
     bool m_active = true;
 };
 
-// Sets `cell` to `value` for the lifetime of the guard and puts the old value back after,
-// whatever road leaves the scope: for the shared marks that tell the hook which request is
-// our own.
+// Sets `cell` to `value` for the lifetime of the guard and to `idle` after it, whatever
+// road leaves the scope: for the shared marks that tell the hook which request is our own,
+// which must never stay set past the send they mark.
 template <typename Cell>
 class ScopedMark {
   public:
-    ScopedMark(Cell& cell, Cell value) noexcept : m_cell(cell), m_old(cell) { m_cell = value; }
-    ~ScopedMark() { m_cell = m_old; }
+    ScopedMark(Cell& cell, Cell value, Cell idle) noexcept : m_cell(cell), m_idle(idle) {
+        m_cell = value;
+    }
+    ~ScopedMark() { m_cell = m_idle; }
     ScopedMark(const ScopedMark&) = delete;
     ScopedMark& operator=(const ScopedMark&) = delete;
 
   private:
     Cell& m_cell;
-    Cell m_old;
+    Cell m_idle;
 };
 
 }  // namespace qly

@@ -8,10 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include "app/base/unique_handle.h"
 #include "app/diag/dump_file_name.h"
 #include "app/diag/message_box_seam.h"
 #include "app/diag/system_time.h"
 #include "app/diag/thread_guard.h"
+
+namespace qly {
 
 namespace {
 
@@ -102,9 +105,9 @@ LONG OfferCrashDump(EXCEPTION_POINTERS* pointers) {
 
     LONG result = EXCEPTION_CONTINUE_SEARCH;
     char message[MAX_PATH + 128];
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    qly::UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         std::snprintf(message, sizeof message, "Failed to create dump file '%s' (error %d)",
                       path.c_str(), static_cast<int>(GetLastError()));
     } else {
@@ -112,7 +115,7 @@ LONG OfferCrashDump(EXCEPTION_POINTERS* pointers) {
         info.ThreadId = GetCurrentThreadId();
         info.ExceptionPointers = pointers;
         info.ClientPointers = FALSE;
-        if (write_dump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpWithDataSegs,
+        if (write_dump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), MiniDumpWithDataSegs,
                        pointers != nullptr ? &info : nullptr, nullptr, nullptr)) {
             std::snprintf(message, sizeof message, "Saved dump file to '%s'", path.c_str());
             result = EXCEPTION_EXECUTE_HANDLER;
@@ -120,9 +123,11 @@ LONG OfferCrashDump(EXCEPTION_POINTERS* pointers) {
             std::snprintf(message, sizeof message, "Failed to save dump file to '%s' (error %d)",
                           path.c_str(), static_cast<int>(GetLastError()));
         }
-        CloseHandle(file);
     }
+    file.reset();
     qly::DiagMessageBox(nullptr, message, app, MB_OK);
     FreeLibrary(dbghelp);
     return result;
 }
+
+}  // namespace qly

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+namespace qly {
+
 // Remembers the application name (caption and dump-file prefix; nullptr means
 // "Application") and makes the offer the process's last-chance exception filter. Threads
 // that run under the thread guard get their faults translated instead (thread_guard.h).
@@ -16,3 +18,5 @@ const char* CrashAppName();
 // Returns EXCEPTION_EXECUTE_HANDLER (1) when a dump was saved, else
 // EXCEPTION_CONTINUE_SEARCH (0). pointers may be nullptr (a dump without exception data).
 LONG OfferCrashDump(EXCEPTION_POINTERS* pointers);
+
+}  // namespace qly

@@ -6,6 +6,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace qly {
+
 void DebugPrint(const char* format, ...) {
     if (format == nullptr) {
         return;
@@ -20,3 +22,5 @@ void DebugPrint(const char* format, ...) {
     }
     OutputDebugStringA(text);
 }
+
+}  // namespace qly

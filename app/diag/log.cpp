@@ -5,8 +5,11 @@
 
 #include <cstdarg>
 
+#include "app/base/unique_handle.h"
 #include "app/diag/log_text.h"
 #include "app/diag/system_time.h"
+
+namespace qly {
 
 namespace {
 
@@ -81,13 +84,10 @@ bool OpenLog(const std::string& program_folder, uint32_t flag_log) {
 
 void CloseLog() {
     AcquireSRWLockExclusive(&g_lock);
-    HANDLE file = g_file;
+    qly::UniqueKernelHandle file(g_file);
     g_file = nullptr;
     g_flags = 0;
     ReleaseSRWLockExclusive(&g_lock);
-    if (file != nullptr) {
-        CloseHandle(file);
-    }
 }
 
 bool LogEnabled() {
@@ -121,3 +121,5 @@ void LogDetail(const char* format, ...) {
     WriteFormatted(true, format, args);
     va_end(args);
 }
+
+}  // namespace qly

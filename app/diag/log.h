@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace qly {
+
 // program_folder ends with a backslash; flag_log is the FlagLog setting (0 = off).
 // Opens or creates the file, moves to its end and writes the run's start line.
 bool OpenLog(const std::string& program_folder, uint32_t flag_log);
@@ -18,3 +20,5 @@ bool LogDetailEnabled();
 uint32_t LogFlags();
 void LogLine(const char* format, ...);
 void LogDetail(const char* format, ...);
+
+}  // namespace qly

@@ -6,6 +6,10 @@
 #include <new>
 #include <mutex>
 
+#include "app/base/unique_handle.h"
+
+namespace qly {
+
 namespace {
 
 constexpr SIZE_T kThreadStack = 64 * 1024;
@@ -21,13 +25,7 @@ struct ModelessRecord {
     std::mutex lock;
     HWND window = nullptr;
     bool abandoned = false;    // the caller stopped waiting; a late window must not stay
-    HANDLE settled = nullptr;  // set when the window exists or cannot be made
-
-    ~ModelessRecord() {
-        if (settled != nullptr) {
-            CloseHandle(settled);
-        }
-    }
+    qly::UniqueKernelHandle settled;  // set when the window exists or cannot be made
 };
 
 void CenterInParent(HWND dialog) {
@@ -73,7 +71,7 @@ void RunMessage(ModelessRecord& record) {
     HWND window = CreateDialogParamA(record.instance, MAKEINTRESOURCEA(kModelessDialogId), nullptr,
                                      &MessageDialogProc, reinterpret_cast<LPARAM>(&record));
     if (window == nullptr) {
-        SetEvent(record.settled);
+        SetEvent(record.settled.get());
         return;
     }
     SetWindowTextA(window, record.title);
@@ -93,7 +91,7 @@ void RunMessage(ModelessRecord& record) {
             record.window = window;
         }
     }
-    SetEvent(record.settled);
+    SetEvent(record.settled.get());
     if (!keep) {
         DestroyWindow(window);
     }
@@ -112,7 +110,7 @@ DWORD WINAPI MessageThread(void* parameter) {
     try {
         RunMessage(**record);
     } catch (...) {
-        SetEvent((*record)->settled);
+        SetEvent((*record)->settled.get());
     }
     return 0;
 }
@@ -136,8 +134,8 @@ HWND ShowModelessMessage(HINSTANCE instance, const char* text, const char* title
             record->title, sizeof record->title, "Modeless Message %08x",
             static_cast<unsigned>(reinterpret_cast<uintptr_t>(record.get()) & 0xFFFFFFFFu));
     }
-    record->settled = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (record->settled == nullptr) {
+    record->settled.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!record->settled) {
         return nullptr;
     }
 
@@ -145,18 +143,19 @@ HWND ShowModelessMessage(HINSTANCE instance, const char* text, const char* title
     if (handoff == nullptr) {
         return nullptr;
     }
-    HANDLE thread = CreateThread(nullptr, kThreadStack, &MessageThread, handoff,
-                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (thread == nullptr) {
+    qly::UniqueKernelHandle thread(CreateThread(nullptr, kThreadStack, &MessageThread, handoff,
+                                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread) {
         delete handoff;
         return nullptr;
     }
-    CloseHandle(thread);
 
-    WaitForSingleObject(record->settled, kModelessWaitMs);
+    WaitForSingleObject(record->settled.get(), kModelessWaitMs);
     std::lock_guard<std::mutex> hold(record->lock);
     if (record->window == nullptr) {
         record->abandoned = true;
     }
     return record->window;
 }
+
+}  // namespace qly

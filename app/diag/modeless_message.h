@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+namespace qly {
+
 inline constexpr int kModelessDialogId = 118;  // borderless pop-up, one static control
 inline constexpr int kModelessTextId = 1001;
 inline constexpr UINT kModelessDefaultFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
@@ -20,3 +22,5 @@ HWND ShowModelessMessage(HINSTANCE instance,
                          const char* text,
                          const char* title = nullptr,
                          UINT flags = kModelessDefaultFlags);
+
+}  // namespace qly

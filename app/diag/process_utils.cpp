@@ -9,7 +9,10 @@
 
 #include <vector>
 
+#include "app/base/unique_handle.h"
 #include "app/diag/program_path.h"
+
+namespace qly {
 
 namespace {
 
@@ -69,17 +72,17 @@ void LookupShellAndToken() {
 }
 
 void EnableDebugPrivilege() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    qly::UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                          token.out())) {
         return;
     }
     TOKEN_PRIVILEGES privileges = {};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     if (LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
-        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+        AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
     }
-    CloseHandle(token);
 }
 
 struct VdmSearch {
@@ -104,22 +107,21 @@ bool ToolhelpProcessPath(DWORD process_id, char* buffer, size_t size) {
         g_api.process_next == nullptr) {
         return false;
     }
-    HANDLE snapshot = g_api.create_snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
+    qly::UniqueFileHandle snapshot(g_api.create_snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
         return false;
     }
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     bool found = false;
-    for (BOOL more = g_api.process_first(snapshot, &entry); more && !found;
-         more = g_api.process_next(snapshot, &entry)) {
+    for (BOOL more = g_api.process_first(snapshot.get(), &entry); more && !found;
+         more = g_api.process_next(snapshot.get(), &entry)) {
         if (entry.th32ProcessID == process_id) {
             entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
             qly::CopyBounded(buffer, size, entry.szExeFile);
             found = true;
         }
     }
-    CloseHandle(snapshot);
     return found;
 }
 
@@ -166,8 +168,9 @@ bool GetProcessImagePath(DWORD process_id, DWORD thread_id, char* buffer, size_t
     if (g_api.enum_process_modules == nullptr || g_api.get_module_file_name_ex == nullptr) {
         return false;
     }
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process_id);
-    if (process == nullptr) {
+    qly::UniqueKernelHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process_id));
+    if (!process) {
         return false;
     }
     // The platform takes a DWORD size; a larger buffer is simply used in part.
@@ -175,14 +178,14 @@ bool GetProcessImagePath(DWORD process_id, DWORD thread_id, char* buffer, size_t
     HMODULE first = nullptr;
     DWORD needed = 0;
     bool ok = false;
-    if (g_api.enum_process_modules(process, &first, sizeof first, &needed) && needed > 0) {
-        const DWORD length = g_api.get_module_file_name_ex(process, first, buffer, capacity);
+    if (g_api.enum_process_modules(process.get(), &first, sizeof first, &needed) && needed > 0) {
+        const DWORD length = g_api.get_module_file_name_ex(process.get(), first, buffer, capacity);
         ok = length > 0 && length < capacity;
         if (!ok) {
             buffer[0] = '\0';
         }
     }
-    CloseHandle(process);
+    process.reset();
     if (!ok || !qly::IsNtvdmPath(buffer)) {
         return ok;
     }
@@ -255,13 +258,13 @@ bool GetElevationType(TOKEN_ELEVATION_TYPE* type) {
     if (type == nullptr || g_api.get_token_information == nullptr) {
         return false;
     }
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    qly::UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out())) {
         return false;
     }
     DWORD returned = 0;
-    const bool ok = g_api.get_token_information(token, TokenElevationType, type, sizeof *type,
-                                                &returned) != FALSE;
-    CloseHandle(token);
-    return ok;
+    return g_api.get_token_information(token.get(), TokenElevationType, type, sizeof *type,
+                                       &returned) != FALSE;
 }
+
+}  // namespace qly

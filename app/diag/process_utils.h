@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+namespace qly {
+
 // Loads PSAPI (or "DLL\PSAPI.DLL"), VDMDBG, IsUserAnAdmin and GetTokenInformation and
 // enables SeDebugPrivilege when the token allows it. True when both PSAPI functions exist.
 bool InitProcessApi();
@@ -35,3 +37,5 @@ bool GetWindowProgramName(HWND window,
 int IsUserAdmin();
 // The elevation type of this process's token (default, full or limited).
 bool GetElevationType(TOKEN_ELEVATION_TYPE* type);
+
+}  // namespace qly

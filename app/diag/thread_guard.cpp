@@ -35,6 +35,8 @@
 #include "app/diag/message_box_seam.h"
 #include "app/diag/win_error.h"
 
+namespace qly {
+
 namespace {
 
 struct GuardFrame {
@@ -339,3 +341,5 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
     }
     return result;
 }
+
+}  // namespace qly

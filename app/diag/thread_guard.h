@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <type_traits>
 
+namespace qly {
+
 inline constexpr char kMainThreadName[] = "main thread";
 inline constexpr char kCopyDataThreadName[] = "CopyDataThread";
 inline constexpr char kGuardAlarmCaption[] = "QLY ALARM !";
@@ -53,3 +55,5 @@ GuardResult RunGuarded(const char* thread_name, Work&& work) noexcept {
         thread_name, [](void* callable) { (*static_cast<Callable*>(callable))(); },
         const_cast<void*>(static_cast<const void*>(&work)));
 }
+
+}  // namespace qly

@@ -6,6 +6,8 @@
 
 #include "app/diag/message_box_seam.h"
 
+namespace qly {
+
 WinErrorBase::WinErrorBase(uint32_t error_code) : m_error_code(error_code) {}
 
 WinErrorBase::~WinErrorBase() = default;
@@ -59,3 +61,5 @@ const char* WinErrorSEH::MessageText() {
                   static_cast<unsigned>(m_seh_code), static_cast<unsigned>(address & 0xFFFFFFFFu));
     return m_message;
 }
+
+}  // namespace qly

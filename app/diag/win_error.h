@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <exception>
 
+namespace qly {
+
 inline constexpr char kWinErrorDefaultCaption[] = "WinErrorBase derived ERROR !";
 
 class WinErrorBase : public std::exception {
@@ -53,3 +55,5 @@ class WinErrorSEH : public WinErrorBase {
     EXCEPTION_RECORD m_record = {};
     CONTEXT m_context = {};
 };
+
+}  // namespace qly

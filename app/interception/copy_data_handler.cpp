@@ -109,8 +109,6 @@ HandlerResult HandleForward(HandlerEnv& env,
         const bool message_only_change =
             command != kNimAdd && rec->uflags == kNifMessage && stored == nullptr;
         if (rec->uflags != 0 && !message_only_change) {
-            const TrayItem* before = nullptr;
-            bool insert = stored == nullptr;
             if (stored) {
                 if (command == kNimSetVersion)
                     reg.TakeVersion(rec);
@@ -127,7 +125,7 @@ HandlerResult HandleForward(HandlerEnv& env,
                     result.changed = stored;
                 }
             }
-            if (insert) {
+            if (stored == nullptr) {
                 bool refused = false;
                 if (command != kNimAdd) {
                     if (Detail(env))
@@ -141,7 +139,7 @@ HandlerResult HandleForward(HandlerEnv& env,
                     env.recents.Forget(rec->hwnd, rec->uid);
                 }
                 if (!refused)
-                    reg.Insert(rec, before);
+                    reg.Insert(rec);
             }
         }
     }

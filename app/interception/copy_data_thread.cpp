@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "app/base/unique_handle.h"
 #include "app/diag/log.h"
 #include "app/diag/process_utils.h"
 #include "app/diag/thread_guard.h"
@@ -133,11 +134,10 @@ HWND CopyDataWindow() {
 HWND StartCopyDataThread(DWORD wait_ms) {
     // From now on rule changes reach the icons the receiver registers.
     InstallTrayRuleEnvironment();
-    HANDLE thread = CreateThread(nullptr, 4096, CopyDataThread, nullptr,
-                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (thread == nullptr)
+    UniqueKernelHandle thread(CreateThread(nullptr, 4096, CopyDataThread, nullptr,
+                                           STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread)
         return nullptr;
-    CloseHandle(thread);
     for (DWORD waited = 0; g_receiver.load() == nullptr && waited < wait_ms; waited += 10)
         Sleep(10);
     return g_receiver;

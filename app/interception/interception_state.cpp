@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/settings/rules_lock.h"
+#include "hooklib/handle_cast.h"
 #include "hooklib/qlydll.h"
 
 namespace qly {
@@ -18,7 +19,7 @@ class ShellIcons : public IconOps {
     // handles per process); the item then simply has no icon.
     uint64_t Copy(uint64_t icon) override { return SpecialCopyIcon(icon); }
     void Destroy(uint64_t icon) override {
-        DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
+        DestroyIcon(AsIcon(icon));
     }
 };
 

@@ -7,14 +7,18 @@
 #include <memory>
 #include <vector>
 
+#include "app/base/scope_exit.h"
+#include "app/base/unique_handle.h"
 #include "app/diag/log.h"
 #include "app/interception/copy_data_handler.h"
 #include "app/interception/interception_state.h"
 #include "app/interception/tray_record.h"
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
+#include "hooklib/handle_cast.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/qlydll.h"
+#include "hooklib/shell_names.h"
 
 namespace qly {
 
@@ -29,10 +33,6 @@ const TrayItem* AsItem(const Bytes& b) {
 Bytes CopyOf(const TrayItem* item) {
     const uint8_t* b = reinterpret_cast<const uint8_t*>(item);
     return Bytes(b, b + item->total_size);
-}
-
-HWND AsWindow(uint64_t h) {
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
 }
 
 struct OwnIcon {
@@ -58,7 +58,7 @@ struct TrayAddRetry {
 
 DWORD WINAPI TrayAddRetryThread(LPVOID parameter) {
     std::unique_ptr<TrayAddRetry> r(static_cast<TrayAddRetry*>(parameter));
-    for (int i = 0; i < 100 && FindWindowA("Shell_TrayWnd", nullptr) == nullptr; ++i)
+    for (int i = 0; i < 100 && FindWindowA(kShellTrayClass, nullptr) == nullptr; ++i)
         Sleep(200);
     NotifyIconCall(r->window, r->uid, r->has_tip ? r->tip.c_str() : nullptr, r->icon, r->command,
                    r->callback_message, r->reserved, r->icon_is_handle);
@@ -79,14 +79,12 @@ void SendStoredToTray(const TrayItem* item,
     cds.dwData = item->copy_data_kind;
     cds.cbData = static_cast<DWORD>(request.size());
     cds.lpData = const_cast<uint8_t*>(request.data());
-    if (pass_through)
-        g_special_tray_op = item->hwnd;
+    // With the mark naming the owner, the hook lets this request by unforwarded.
+    ScopedMark<uint64_t> mark(g_special_tray_op, pass_through ? item->hwnd : 0, 0);
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(AsWindow(g_shell_tray_hwnd), WM_COPYDATA,
                         static_cast<WPARAM>(item->sender_window), reinterpret_cast<LPARAM>(&cds),
                         flags, timeout_ms, &ignored);
-    if (pass_through)
-        g_special_tray_op = 0;
 }
 
 size_t PurgeDeadItems(bool remove) {
@@ -163,15 +161,14 @@ size_t ReleaseAllItems() {
             // Assembled from several requests or from the dump: there is no request of the
             // owner to replay, so a fresh one is made from what we know.
             const std::vector<char> tip = TipText(item, Registry().Layout(), 63);
-            g_special_tray_op = item->hwnd;
+            ScopedMark<uint64_t> mark(g_special_tray_op, item->hwnd, 0);
             NotifyIconCall(AsWindow(item->hwnd), item->uid, tip.data(), item->hicon, NIM_ADD,
                            item->callback_message, 0, true);
-            g_special_tray_op = 0;
         } else {
             SendStoredToTray(item, kNimAdd, true, SMTO_NORMAL, kReplayTimeoutMs);
         }
         if (item->hicon)
-            DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(item->hicon)));
+            DestroyIcon(AsIcon(item->hicon));
     }
     return walked;
 }
@@ -250,7 +247,7 @@ BOOL TrayAdd(HWND window,
     const TrayItem* found = nullptr;
     {
         InterceptionGuard lock(InterceptionLock());
-        found = find_qly(reinterpret_cast<uintptr_t>(window), uid);
+        found = find_qly(AsNumber(window), uid);
     }
     if (LogEnabled())
         LogLine("TrayAdd returned %01d and find_qly returned %08x\n", result,
@@ -272,12 +269,10 @@ BOOL TrayAdd(HWND window,
         retry->command = command;
         retry->callback_message = callback_message;
         retry->reserved = reserved;
-        HANDLE thread = CreateThread(nullptr, 4096, TrayAddRetryThread, retry.get(),
-                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-        if (thread) {
+        UniqueKernelHandle thread(CreateThread(nullptr, 4096, TrayAddRetryThread, retry.get(),
+                                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+        if (thread)
             retry.release();
-            CloseHandle(thread);
-        }
     }
     return result;
 }

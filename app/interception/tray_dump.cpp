@@ -6,22 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "app/base/scope_exit.h"
 #include "app/diag/log.h"
 #include "app/interception/interception_state.h"
 #include "app/interception/special_tray_ops.h"
 #include "app/interception/tray_dump_record.h"
 #include "app/interception/tray_sort.h"
 #include "app/settings/rule_engine.h"
+#include "hooklib/handle_cast.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/qlydll.h"
 
 namespace qly {
 
 namespace {
-
-HWND AsWindow(uint64_t h) {
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
-}
 
 // The dumped tip (8-bit, ANSI code page) as UTF-16 for the record's tip field.
 std::u16string WideTip(const PeekRecord& entry) {
@@ -80,14 +78,14 @@ bool RemoteTrayRequest(uint32_t op, bool reset_count) {
         return false;
     if (reset_count)
         g_qly_data_count = 0;
-    g_hwnd_qly_cbt = g_shell_tray_hwnd;
-    g_hwnd_qly_cbt_op = op;
+    // The hook in the shell acts on the next CBT event of the tray window while both marks
+    // name it; they fall back whatever becomes of the send.
+    ScopedMark<uint64_t> window_mark(g_hwnd_qly_cbt, g_shell_tray_hwnd, static_cast<uint64_t>(-1));
+    ScopedMark<uint32_t> op_mark(g_hwnd_qly_cbt_op, op, 0);
     DWORD_PTR ignored = 0;
     const LRESULT sent =
         SendMessageTimeoutA(tray, WM_SYSCOMMAND, SC_TASKLIST, reinterpret_cast<LPARAM>(tray),
                             SMTO_NORMAL, kRemoteCbtTimeoutMs, &ignored);
-    g_hwnd_qly_cbt_op = 0;
-    g_hwnd_qly_cbt = static_cast<uint64_t>(-1);
     return sent != 0;
 }
 

@@ -2,8 +2,7 @@
 // in the classic layout and in the extended one, free of windows.h. The language layer walks
 // a template to put the English texts back after a language file was switched off. Reads
 // only inside the bytes it is given; a template that does not fit them gives nothing.
-#ifndef QLY_APP_LANG_DIALOG_TEMPLATE_H
-#define QLY_APP_LANG_DIALOG_TEMPLATE_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -44,5 +43,3 @@ std::optional<DialogTemplate> ParseDialogTemplate(const std::uint8_t* data, std:
 bool IsRestorableControl(const TemplateControl& control);
 
 }  // namespace qly::lang
-
-#endif  // QLY_APP_LANG_DIALOG_TEMPLATE_H

@@ -1,8 +1,7 @@
 // Text rules of language files, free of windows.h: the escapes, the length limits, the key
 // and section names, the tab rule of menu items and the key-name list that the profile
 // reader returns. Everything here takes untrusted text and never writes past a limit.
-#ifndef QLY_APP_LANG_LANG_TEXT_H
-#define QLY_APP_LANG_LANG_TEXT_H
+#pragma once
 
 #include <cstddef>
 #include <optional>
@@ -68,5 +67,3 @@ std::vector<std::string> SplitKeyList(const char* buffer,
                                       bool last_is_cut = false);
 
 }  // namespace qly::lang
-
-#endif  // QLY_APP_LANG_LANG_TEXT_H

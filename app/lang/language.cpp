@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "app/base/unique_handle.h"
 #include "app/lang/dialog_template.h"
 #include "app/lang/lang_text.h"
 #include "resources/resource.h"
@@ -256,16 +257,16 @@ bool LanguageIsAuto() {
 }
 
 std::string ReadLanguageSetting(const char* settings_key) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, settings_key, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, settings_key, 0, KEY_QUERY_VALUE, key.out()) !=
+        ERROR_SUCCESS) {
         return std::string();
     }
     char buffer[kMaxLanguageValue + 1] = {};
     DWORD type = 0;
     DWORD size = sizeof buffer;
-    LONG rc = RegQueryValueExA(key, kLanguageValueName, nullptr, &type,
+    LONG rc = RegQueryValueExA(key.get(), kLanguageValueName, nullptr, &type,
                                reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
     // A value too long for the buffer, or not a string, counts as no choice.
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || size > sizeof buffer) {
         return std::string();
@@ -274,16 +275,14 @@ std::string ReadLanguageSetting(const char* settings_key) {
 }
 
 bool WriteLanguageSetting(const char* settings_key, const std::string& value) {
-    HKEY key = nullptr;
+    UniqueKey key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, settings_key, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+                        key.out(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    LONG rc = RegSetValueExA(key, kLanguageValueName, 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    return RegSetValueExA(key.get(), kLanguageValueName, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
 bool InitLanguage(const char* settings_key) {

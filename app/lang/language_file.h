@@ -3,8 +3,7 @@
 // double quotes removed, the first of duplicated sections and keys wins. Used where the
 // profile functions are not at hand: the native tests, the coverage check of the shipped
 // files and the fuzz target. Any input parses; what makes no sense is ignored.
-#ifndef QLY_APP_LANG_LANGUAGE_FILE_H
-#define QLY_APP_LANG_LANGUAGE_FILE_H
+#pragma once
 
 #include <optional>
 #include <string>
@@ -40,5 +39,3 @@ class LanguageFile {
 };
 
 }  // namespace qly::lang
-
-#endif  // QLY_APP_LANG_LANGUAGE_FILE_H

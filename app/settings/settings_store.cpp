@@ -94,7 +94,7 @@ void LoadRules(HKEY settings_key) {
     std::vector<StoredRule> stored;
     const bool loaded =
         LoadStoredRules(store, stored, [](const RawValue& value, RuleValueVerdict why) {
-            LogLine("Stored rule \"%s\" skipped: %s\n", value.name.c_str(), DescribeVerdict(why));
+            qly::LogLine("Stored rule \"%s\" skipped: %s\n", value.name.c_str(), DescribeVerdict(why));
         });
     // Loading twice must not double the rules (the next save would store each one twice).
     g_rule_list.clear();

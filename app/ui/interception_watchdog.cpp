@@ -7,13 +7,13 @@
 #include <shellapi.h>
 
 #include "app/autostart/own_autostart.h"
+#include "app/base/program_names.h"
 #include "app/diag/log.h"
 #include "app/interception/special_tray_ops.h"
 #include "app/interception/tray_dump.h"
 #include "app/lang/language.h"
 #include "app/settings/registry_ops.h"
 #include "app/settings/settings_store.h"
-#include "app/base/program_names.h"
 #include "app/ui/main_window.h"
 #include "app/ui/program_state.h"
 #include "app/ui/tray_menu.h"

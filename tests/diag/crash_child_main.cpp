@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     std::snprintf(g_box_file, sizeof g_box_file, "%s", argv[2]);
     g_answer_yes = std::strcmp(argv[3], "yes") == 0;
     qly::SetDiagMessageBox(&RecordBox);
-    InstallCrashHandler("Quillory");
+    qly::InstallCrashHandler("Quillory");
     const bool cxx = argc > 4 && std::strcmp(argv[4], "throw") == 0;
     HANDLE thread =
         CreateThread(nullptr, 0, cxx ? &ThrowingThread : &FaultingThread, nullptr, 0, nullptr);

@@ -27,6 +27,7 @@
 namespace {
 
 using diag_test::DebugOutputListener;
+using namespace qly;  // the guard, the error classes and the crash handler under test
 using diag_test::MessageBoxRecorder;
 using diag_test::ReadWholeFile;
 using diag_test::ScratchFolder;
@@ -75,9 +76,9 @@ struct FakeFault {
 
 TEST(DiagErrorReport, WindowsErrorShowsTheSystemTextInATopmostBox) {
     MessageBoxRecorder boxes;
-    WinErrorBase error(ERROR_ACCESS_DENIED);
+    qly::WinErrorBase error(ERROR_ACCESS_DENIED);
     error.Show();
-    WinErrorBase unknown(0x20001234);
+    qly::WinErrorBase unknown(0x20001234);
     EXPECT_STREQ(unknown.MessageText(), "ErrorBase 20001234");
 
     const auto shown = boxes.Shown();
@@ -90,7 +91,7 @@ TEST(DiagErrorReport, WindowsErrorShowsTheSystemTextInATopmostBox) {
 
 TEST(DiagThreadGuard, WindowsErrorOnTheMainThreadIsShownWithItsCaption) {
     MessageBoxRecorder boxes;
-    EXPECT_EQ(RunGuarded(kMainThreadName, [] { throw WinErrorBase(ERROR_FILE_NOT_FOUND); }),
+    EXPECT_EQ(qly::RunGuarded(qly::kMainThreadName, [] { throw qly::WinErrorBase(ERROR_FILE_NOT_FOUND); }),
               GuardResult::kWinError);
     const auto shown = boxes.Shown();
     ASSERT_EQ(shown.size(), 1u);
@@ -101,11 +102,11 @@ TEST(DiagThreadGuard, WindowsErrorOnTheMainThreadIsShownWithItsCaption) {
 
 TEST(DiagThreadGuard, AnythingElseRaisesTheAlarmAndFinishedWorkShowsNothing) {
     MessageBoxRecorder boxes;
-    EXPECT_EQ(RunGuarded(kCopyDataThreadName, [] { throw std::runtime_error("lost"); }),
+    EXPECT_EQ(qly::RunGuarded(qly::kCopyDataThreadName, [] { throw std::runtime_error("lost"); }),
               GuardResult::kOtherError);
-    EXPECT_EQ(RunGuarded(kMainThreadName, [] { throw 42; }), GuardResult::kOtherError);
+    EXPECT_EQ(qly::RunGuarded(qly::kMainThreadName, [] { throw 42; }), GuardResult::kOtherError);
     int runs = 0;
-    EXPECT_EQ(RunGuarded(kMainThreadName, [&runs] { ++runs; }), GuardResult::kCompleted);
+    EXPECT_EQ(qly::RunGuarded(qly::kMainThreadName, [&runs] { ++runs; }), GuardResult::kCompleted);
     EXPECT_EQ(runs, 1);
 
     const auto shown = boxes.Shown();
@@ -126,7 +127,7 @@ DWORD WINAPI GuardedCopyDataThread(void*) {
 TEST(DiagThreadGuard, AccessViolationOnTheCopyDataThreadIsOfferedReportedAndEndsTheThread) {
     ScratchFolder temp("seh");
     SetEnvironmentVariableA("TMP", temp.Path().c_str());
-    InstallCrashHandler("Quillory");
+    qly::InstallCrashHandler("Quillory");
     MessageBoxRecorder boxes({IDNO});
     DebugOutputListener debugger;
 
@@ -169,8 +170,8 @@ TEST(DiagThreadGuard, MainThreadGoesOnAfterAFaultAndCanBeGuardedAgain) {
         volatile int quotient = 7 / zero;
         (void)quotient;
     };
-    EXPECT_EQ(RunGuarded(kMainThreadName, divide), GuardResult::kWinError);
-    EXPECT_EQ(RunGuarded(kMainThreadName, [] { WriteThroughNull(); }), GuardResult::kWinError);
+    EXPECT_EQ(qly::RunGuarded(qly::kMainThreadName, divide), GuardResult::kWinError);
+    EXPECT_EQ(qly::RunGuarded(qly::kMainThreadName, [] { WriteThroughNull(); }), GuardResult::kWinError);
     const auto shown = boxes.Shown();
     ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[1].caption, "WinErrorBase derived ERROR in main thread!");
@@ -194,7 +195,7 @@ __attribute__((noinline)) void FaultBehindNoexcept() noexcept {
 TEST(DiagThreadGuard, FaultReleasesTheLocksOfItsCallersSoShutdownCanTakeThem) {
     MessageBoxRecorder boxes({IDNO});
     std::thread copy_data([] {
-        EXPECT_EQ(RunGuarded(kCopyDataThreadName, [] { FaultUnderLock(); }),
+        EXPECT_EQ(qly::RunGuarded(qly::kCopyDataThreadName, [] { FaultUnderLock(); }),
                   GuardResult::kWinError);
     });
     copy_data.join();
@@ -208,7 +209,7 @@ TEST(DiagThreadGuard, FaultReleasesTheLocksOfItsCallersSoShutdownCanTakeThem) {
 TEST(DiagThreadGuard, FaultArrivesAsWinErrorSEHThatCallersMayCatch) {
     MessageBoxRecorder boxes({IDNO});
     uint32_t seen = 0;
-    EXPECT_EQ(RunGuarded(kMainThreadName,
+    EXPECT_EQ(qly::RunGuarded(qly::kMainThreadName,
                          [&seen] {
                              try {
                                  g_call_elsewhere();
@@ -226,10 +227,10 @@ TEST(DiagThreadGuard, FaultArrivesAsWinErrorSEHThatCallersMayCatch) {
 TEST(DiagThreadGuard, FaultBehindANoexceptFunctionStillReachesTheGuard) {
     MessageBoxRecorder boxes({IDNO});
     std::thread copy_data([] {
-        EXPECT_EQ(RunGuarded(kCopyDataThreadName, [] { FaultBehindNoexcept(); }),
+        EXPECT_EQ(qly::RunGuarded(qly::kCopyDataThreadName, [] { FaultBehindNoexcept(); }),
                   GuardResult::kWinError);
         // The thread's guard works again after such a return.
-        EXPECT_EQ(RunGuarded(kCopyDataThreadName, [] { throw 1; }), GuardResult::kOtherError);
+        EXPECT_EQ(qly::RunGuarded(qly::kCopyDataThreadName, [] { throw 1; }), GuardResult::kOtherError);
     });
     copy_data.join();
     const auto shown = boxes.Shown();
@@ -244,7 +245,7 @@ TEST(DiagThreadGuard, FaultThatCannotBeContinuedStillReachesTheGuard) {
     DebugOutputListener debugger;
     std::thread copy_data([] {
         EXPECT_EQ(
-            RunGuarded(kCopyDataThreadName,
+            qly::RunGuarded(qly::kCopyDataThreadName,
                        [] { RaiseException(0xE0DA0001u, EXCEPTION_NONCONTINUABLE, 0, nullptr); }),
             GuardResult::kWinError);
     });
@@ -263,7 +264,7 @@ TEST(DiagThreadGuard, FaultThatCannotBeContinuedStillReachesTheGuard) {
 // sent message, and which guards its own work.
 LRESULT CALLBACK GuardedReceiver(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_USER + 1) {
-        return static_cast<LRESULT>(RunGuarded(kCopyDataThreadName, [] { g_call_elsewhere(); }));
+        return static_cast<LRESULT>(qly::RunGuarded(qly::kCopyDataThreadName, [] { g_call_elsewhere(); }));
     }
     return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -307,7 +308,7 @@ TEST(DiagThreadGuard, FaultInAWindowProcedureReachedBySendIsReportedByItsGuard) 
 TEST(DiagThreadGuard, FaultsThatTheSystemHandlesItselfAreNotReported) {
     MessageBoxRecorder boxes;
     bool bad = false;
-    EXPECT_EQ(RunGuarded(kMainThreadName,
+    EXPECT_EQ(qly::RunGuarded(qly::kMainThreadName,
                          [&bad] { bad = IsBadReadPtr(reinterpret_cast<void*>(16), 4) != FALSE; }),
               GuardResult::kCompleted);
     EXPECT_TRUE(bad);
@@ -318,7 +319,7 @@ TEST(DiagThreadGuard, TranslatedFaultCarriesItsRecords) {
     MessageBoxRecorder boxes({IDNO});
     FakeFault fault;
     try {
-        TranslateSeh(EXCEPTION_ACCESS_VIOLATION, &fault.pointers);
+        qly::TranslateSeh(EXCEPTION_ACCESS_VIOLATION, &fault.pointers);
         FAIL() << "TranslateSeh returned";
     } catch (WinErrorSEH& error) {
         const WinErrorSEH copy = error;
@@ -334,10 +335,10 @@ TEST(DiagThreadGuard, TranslatedFaultCarriesItsRecords) {
 TEST(DiagCrashDump, AnsweredNoWritesNothingAndShowsNothingMore) {
     ScratchFolder temp("dumpno");
     SetEnvironmentVariableA("TMP", temp.Path().c_str());
-    InstallCrashHandler(nullptr);
+    qly::InstallCrashHandler(nullptr);
     MessageBoxRecorder boxes({IDNO});
     FakeFault fault;
-    EXPECT_EQ(OfferCrashDump(&fault.pointers), EXCEPTION_CONTINUE_SEARCH);
+    EXPECT_EQ(qly::OfferCrashDump(&fault.pointers), EXCEPTION_CONTINUE_SEARCH);
     const auto shown = boxes.Shown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, kOfferText);
@@ -353,12 +354,12 @@ std::string DumpPathAt(const std::string& folder, const SYSTEMTIME& time) {
 TEST(DiagCrashDump, AnsweredYesSavesAMinidumpNamedByTheUtcTime) {
     ScratchFolder temp("dumpyes");
     SetEnvironmentVariableA("TMP", temp.Path().c_str());
-    InstallCrashHandler("Quillory");
+    qly::InstallCrashHandler("Quillory");
     MessageBoxRecorder boxes({IDYES, IDOK});
     FakeFault fault;
     SYSTEMTIME before;
     GetSystemTime(&before);
-    EXPECT_EQ(OfferCrashDump(&fault.pointers), EXCEPTION_EXECUTE_HANDLER);
+    EXPECT_EQ(qly::OfferCrashDump(&fault.pointers), EXCEPTION_EXECUTE_HANDLER);
     SYSTEMTIME after;
     GetSystemTime(&after);
 
@@ -394,10 +395,10 @@ TEST(DiagCrashDump, UnwritableTemporaryFolderShowsTheCreateFailureWithPathAndErr
         GTEST_SKIP() << "no read-only folder on this machine";
     }
     SetEnvironmentVariableA("TMP", folder);
-    InstallCrashHandler("Quillory");
+    qly::InstallCrashHandler("Quillory");
     MessageBoxRecorder boxes({IDYES, IDOK});
     FakeFault fault;
-    EXPECT_EQ(OfferCrashDump(&fault.pointers), EXCEPTION_CONTINUE_SEARCH);
+    EXPECT_EQ(qly::OfferCrashDump(&fault.pointers), EXCEPTION_CONTINUE_SEARCH);
     const auto shown = boxes.Shown();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_TRUE(std::regex_match(
@@ -487,8 +488,8 @@ TEST(DiagCrashDump, CxxErrorThatEscapesAThreadIsOfferedBeforeTheProgramEnds) {
 TEST(DiagDebugPrint, LongTraceLinesAreCutAt511Characters) {
     DebugOutputListener debugger;
     const std::string long_text(700, 'q');
-    DebugPrint("%s", long_text.c_str());
-    DebugPrint("moved %04d items\n", 12);
+    qly::DebugPrint("%s", long_text.c_str());
+    qly::DebugPrint("moved %04d items\n", 12);
     const auto lines = debugger.Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], std::string(511, 'q'));

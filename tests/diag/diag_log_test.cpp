@@ -26,12 +26,12 @@ const std::regex kStartBlock(
 
 // Writes what a run of the program writes: the plain and the detail lines of the writers.
 void WriteARun() {
-    LogLine("Hooks installed OK\n");
-    LogLine("DoDump returned g_qly_data_count = %08x\n", 3u);
-    LogDetail("%08x %08x %08x %08x %08x %08x %08x %s\n", 1u, 2u, 3u, 4u, 5u, 6u, 7u, "tip");
-    LogDetail("%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %s - %s\n", 0u, 0u, 0u, 0u, 1u, 7u,
+    qly::LogLine("Hooks installed OK\n");
+    qly::LogLine("DoDump returned g_qly_data_count = %08x\n", 3u);
+    qly::LogDetail("%08x %08x %08x %08x %08x %08x %08x %s\n", 1u, 2u, 3u, 4u, 5u, 6u, 7u, "tip");
+    qly::LogDetail("%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %s - %s\n", 0u, 0u, 0u, 0u, 1u, 7u,
               0x1234u, 0u, "notepad.exe", "CLASS:Notepad");
-    LogLine("Tray intercepted OK\n");
+    qly::LogLine("Tray intercepted OK\n");
 }
 
 std::string WithoutStartBlocks(const std::string& content) {
@@ -40,20 +40,20 @@ std::string WithoutStartBlocks(const std::string& content) {
 
 TEST(DiagLogFile, NoLogFileWithoutFlagLog) {
     ScratchFolder folder("log0");
-    EXPECT_FALSE(OpenLog(folder.Path(), 0));
-    EXPECT_FALSE(LogEnabled());
+    EXPECT_FALSE(qly::OpenLog(folder.Path(), 0));
+    EXPECT_FALSE(qly::LogEnabled());
     WriteARun();
-    CloseLog();
+    qly::CloseLog();
     EXPECT_TRUE(folder.Files().empty());
 }
 
 TEST(DiagLogFile, FlagLogOneWritesTheStartBlockAndPlainLinesOnly) {
     ScratchFolder folder("log1");
-    ASSERT_TRUE(OpenLog(folder.Path(), 1));
-    EXPECT_TRUE(LogEnabled());
-    EXPECT_FALSE(LogDetailEnabled());
+    ASSERT_TRUE(qly::OpenLog(folder.Path(), 1));
+    EXPECT_TRUE(qly::LogEnabled());
+    EXPECT_FALSE(qly::LogDetailEnabled());
     WriteARun();
-    CloseLog();
+    qly::CloseLog();
     const std::string content = ReadWholeFile(folder.Path() + "QUILLORY.LOG");
     EXPECT_EQ(WithoutStartBlocks(content),
               "<start>Hooks installed OK\n"
@@ -65,11 +65,11 @@ TEST(DiagLogFile, FlagLogOneWritesTheStartBlockAndPlainLinesOnly) {
 
 TEST(DiagLogFile, FlagLogThreeAddsTheDetailLines) {
     ScratchFolder folder("log3");
-    ASSERT_TRUE(OpenLog(folder.Path(), 3));
-    EXPECT_TRUE(LogDetailEnabled());
-    EXPECT_EQ(LogFlags(), 3u);
+    ASSERT_TRUE(qly::OpenLog(folder.Path(), 3));
+    EXPECT_TRUE(qly::LogDetailEnabled());
+    EXPECT_EQ(qly::LogFlags(), 3u);
     WriteARun();
-    CloseLog();
+    qly::CloseLog();
     EXPECT_EQ(WithoutStartBlocks(ReadWholeFile(folder.Path() + "QUILLORY.LOG")),
               "<start>Hooks installed OK\n"
               "DoDump returned g_qly_data_count = 00000003\n"
@@ -81,37 +81,37 @@ TEST(DiagLogFile, FlagLogThreeAddsTheDetailLines) {
 
 TEST(DiagLogFile, TwoRunsAppendTwoStartBlocksAndNothingIsWrittenWhileClosed) {
     ScratchFolder folder("logruns");
-    ASSERT_TRUE(OpenLog(folder.Path(), 1));
-    LogLine("first run\n");
-    CloseLog();
-    EXPECT_FALSE(LogEnabled());
-    LogLine("between runs\n");
-    ASSERT_TRUE(OpenLog(folder.Path(), 1));
-    LogLine("second run\n");
-    CloseLog();
+    ASSERT_TRUE(qly::OpenLog(folder.Path(), 1));
+    qly::LogLine("first run\n");
+    qly::CloseLog();
+    EXPECT_FALSE(qly::LogEnabled());
+    qly::LogLine("between runs\n");
+    ASSERT_TRUE(qly::OpenLog(folder.Path(), 1));
+    qly::LogLine("second run\n");
+    qly::CloseLog();
     EXPECT_EQ(WithoutStartBlocks(ReadWholeFile(folder.Path() + "QUILLORY.LOG")),
               "<start>first run\n<start>second run\n");
 }
 
 TEST(DiagLogFile, LogCanBeReadWhileTheProgramWritesIt) {
     ScratchFolder folder("logread");
-    ASSERT_TRUE(OpenLog(folder.Path(), 1));
-    LogLine("Hooks installed OK\n");
+    ASSERT_TRUE(qly::OpenLog(folder.Path(), 1));
+    qly::LogLine("Hooks installed OK\n");
     const std::string seen = ReadWholeFile(folder.Path() + "QUILLORY.LOG");
-    CloseLog();
+    qly::CloseLog();
     EXPECT_EQ(WithoutStartBlocks(seen), "<start>Hooks installed OK\n");
 }
 
 TEST(DiagLogFile, LinesOfTwoThreadsStayWhole) {
     ScratchFolder folder("logthreads");
-    ASSERT_TRUE(OpenLog(folder.Path(), 3));
+    ASSERT_TRUE(qly::OpenLog(folder.Path(), 3));
     constexpr int kLines = 400;
     auto writer = [](int thread) {
         for (int i = 0; i < kLines; ++i) {
             if (i % 2 == 0) {
-                LogLine("thread %d line %04d of the main loop\n", thread, i);
+                qly::LogLine("thread %d line %04d of the main loop\n", thread, i);
             } else {
-                LogDetail("thread %d line %04d of the copy-data handler\n", thread, i);
+                qly::LogDetail("thread %d line %04d of the copy-data handler\n", thread, i);
             }
         }
     };
@@ -119,7 +119,7 @@ TEST(DiagLogFile, LinesOfTwoThreadsStayWhole) {
     std::thread second(writer, 2);
     first.join();
     second.join();
-    CloseLog();
+    qly::CloseLog();
 
     const std::string body =
         WithoutStartBlocks(ReadWholeFile(folder.Path() + "QUILLORY.LOG")).substr(7);

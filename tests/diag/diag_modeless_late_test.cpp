@@ -31,7 +31,7 @@ TEST(DiagModelessMessage, MessageLaterThanTheWaitGivesZeroAndDoesNotStay) {
     ASSERT_NE(RegisterClassA(&slow), 0);
     g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
-    EXPECT_EQ(ShowModelessMessage(GetModuleHandleA(nullptr), "late", "Late Message"), nullptr);
+    EXPECT_EQ(qly::ShowModelessMessage(GetModuleHandleA(nullptr), "late", "Late Message"), nullptr);
     SetEvent(g_release);
 
     HWND dialog = nullptr;

@@ -33,7 +33,7 @@ void CloseAndExpectGone(HWND window) {
 
 TEST(DiagModelessMessage, ShowsTheTextTopmostAndCentredUntilClosed) {
     const char* text = "Please wait while Quillory copies its files";
-    HWND window = ShowModelessMessage(GetModuleHandleA(nullptr), text, "Quillory Setup");
+    HWND window = qly::ShowModelessMessage(GetModuleHandleA(nullptr), text, "Quillory Setup");
     ASSERT_NE(window, nullptr);
 
     EXPECT_EQ(FindWindowA(nullptr, "Quillory Setup"), window);
@@ -41,7 +41,7 @@ TEST(DiagModelessMessage, ShowsTheTextTopmostAndCentredUntilClosed) {
     EXPECT_NE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
     EXPECT_NE(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId());
 
-    HWND label = GetDlgItem(window, kModelessTextId);
+    HWND label = GetDlgItem(window, qly::kModelessTextId);
     EXPECT_EQ(WindowText(label), text);
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)),
               GetStockObject(SYSTEM_FIXED_FONT));
@@ -59,9 +59,9 @@ TEST(DiagModelessMessage, ShowsTheTextTopmostAndCentredUntilClosed) {
 
 TEST(DiagModelessMessage, UntitledMessagesGetTitlesOfTheirOwnAndLongTextIsCut) {
     const std::string long_text(400, 'w');
-    HWND first = ShowModelessMessage(GetModuleHandleA(nullptr), long_text.c_str());
+    HWND first = qly::ShowModelessMessage(GetModuleHandleA(nullptr), long_text.c_str());
     // Flags without SWP_NOSIZE | SWP_NOMOVE must not shrink the message to nothing.
-    HWND second = ShowModelessMessage(GetModuleHandleA(nullptr), "second", nullptr, 0);
+    HWND second = qly::ShowModelessMessage(GetModuleHandleA(nullptr), "second", nullptr, 0);
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     const std::regex untitled("Modeless Message [0-9a-f]{8}");
@@ -69,7 +69,7 @@ TEST(DiagModelessMessage, UntitledMessagesGetTitlesOfTheirOwnAndLongTextIsCut) {
     EXPECT_TRUE(std::regex_match(WindowText(second), untitled)) << WindowText(second);
     EXPECT_NE(WindowText(first), WindowText(second));
     EXPECT_EQ(FindWindowA(nullptr, WindowText(second).c_str()), second);
-    EXPECT_EQ(WindowText(GetDlgItem(first, kModelessTextId)), std::string(255, 'w'));
+    EXPECT_EQ(WindowText(GetDlgItem(first, qly::kModelessTextId)), std::string(255, 'w'));
     RECT first_rect;
     RECT second_rect;
     GetWindowRect(first, &first_rect);
@@ -82,7 +82,7 @@ TEST(DiagModelessMessage, UntitledMessagesGetTitlesOfTheirOwnAndLongTextIsCut) {
 
 TEST(DiagModelessMessage, MessageThatCannotBeCreatedGivesZeroAndLeavesNoWindow) {
     // The system library has no dialog 118.
-    EXPECT_EQ(ShowModelessMessage(GetModuleHandleA("kernel32.dll"), "never", "Never Shown"),
+    EXPECT_EQ(qly::ShowModelessMessage(GetModuleHandleA("kernel32.dll"), "never", "Never Shown"),
               nullptr);
     EXPECT_EQ(FindWindowA(nullptr, "Never Shown"), nullptr);
 }

@@ -78,54 +78,54 @@ class OtherProgram {
 };
 
 TEST(DiagProcessLookup, WindowOfAnotherProcessNamesItsProgram) {
-    ASSERT_TRUE(InitProcessApi());
+    ASSERT_TRUE(qly::InitProcessApi());
     OtherProgram other("diag-owner-name");
     ASSERT_NE(other.Window(), nullptr);
 
     char name[MAX_PATH] = {};
     DWORD process_id = 0;
     DWORD thread_id = 0;
-    ASSERT_TRUE(GetWindowProgramName(other.Window(), name, sizeof name, &process_id, &thread_id));
+    ASSERT_TRUE(qly::GetWindowProgramName(other.Window(), name, sizeof name, &process_id, &thread_id));
     EXPECT_EQ(Lower(name), "diag_window_owner.exe");
     EXPECT_EQ(process_id, other.ProcessId());
     EXPECT_EQ(thread_id, other.ThreadId());
 
     char path[MAX_PATH] = {};
-    ASSERT_TRUE(GetWindowProgramPath(other.Window(), path, sizeof path, nullptr, nullptr));
+    ASSERT_TRUE(qly::GetWindowProgramPath(other.Window(), path, sizeof path, nullptr, nullptr));
     EXPECT_EQ(Lower(path), Lower(other.Path()));
 }
 
 TEST(DiagProcessLookup, WithoutPsapiTheProcessListStillNamesTheProgram) {
     // The path kept for systems without PSAPI, which knows only the file name.
-    ASSERT_TRUE(InitToolhelpApi());
+    ASSERT_TRUE(qly::InitToolhelpApi());
     OtherProgram other("diag-owner-toolhelp");
     ASSERT_NE(other.Window(), nullptr);
     char name[MAX_PATH] = {};
     DWORD process_id = 0;
-    ASSERT_TRUE(GetWindowProgramName(other.Window(), name, sizeof name, &process_id, nullptr));
+    ASSERT_TRUE(qly::GetWindowProgramName(other.Window(), name, sizeof name, &process_id, nullptr));
     EXPECT_EQ(Lower(name), "diag_window_owner.exe");
     EXPECT_EQ(process_id, other.ProcessId());
 }
 
 TEST(DiagProcessLookup, SmallBuffersAreCutAndNeverOverrun) {
-    ASSERT_TRUE(InitProcessApi());
+    ASSERT_TRUE(qly::InitProcessApi());
     OtherProgram other("diag-owner-small");
     ASSERT_NE(other.Window(), nullptr);
     char name[16];
     std::memset(name, '#', sizeof name);
-    EXPECT_TRUE(GetWindowProgramName(other.Window(), name, 6, nullptr, nullptr));
+    EXPECT_TRUE(qly::GetWindowProgramName(other.Window(), name, 6, nullptr, nullptr));
     EXPECT_EQ(Lower(name), "diag_");
     EXPECT_EQ(std::string(name + 6, 10), std::string(10, '#'));
 
     char path[16];
     std::memset(path, '#', sizeof path);
-    GetWindowProgramPath(other.Window(), path, 8, nullptr, nullptr);
+    qly::GetWindowProgramPath(other.Window(), path, 8, nullptr, nullptr);
     EXPECT_LT(std::strlen(path), 8u);
     EXPECT_EQ(std::string(path + 8, 8), std::string(8, '#'));
 }
 
 TEST(DiagProcessLookup, ProgramThatIsGoneGivesAnEmptyAnswer) {
-    ASSERT_TRUE(InitProcessApi());
+    ASSERT_TRUE(qly::InitProcessApi());
     OtherProgram other("diag-owner-gone");
     ASSERT_NE(other.Window(), nullptr);
     const HWND window = other.Window();
@@ -134,19 +134,19 @@ TEST(DiagProcessLookup, ProgramThatIsGoneGivesAnEmptyAnswer) {
 
     char buffer[MAX_PATH];
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_FALSE(GetWindowProgramName(window, buffer, sizeof buffer, nullptr, nullptr));
+    EXPECT_FALSE(qly::GetWindowProgramName(window, buffer, sizeof buffer, nullptr, nullptr));
     EXPECT_STREQ(buffer, "");
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_FALSE(GetProcessImagePath(process_id, 0, buffer, sizeof buffer));
+    EXPECT_FALSE(qly::GetProcessImagePath(process_id, 0, buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "");
 }
 
 TEST(DiagProcessLookup, RightsAreAnsweredFromTheSystem) {
-    InitProcessApi();
-    const int admin = IsUserAdmin();
+    qly::InitProcessApi();
+    const int admin = qly::IsUserAdmin();
     EXPECT_TRUE(admin == 0 || admin == 1) << admin;
     TOKEN_ELEVATION_TYPE type = {};
-    ASSERT_TRUE(GetElevationType(&type));
+    ASSERT_TRUE(qly::GetElevationType(&type));
     EXPECT_GE(static_cast<int>(type), static_cast<int>(TokenElevationTypeDefault));
     EXPECT_LE(static_cast<int>(type), static_cast<int>(TokenElevationTypeLimited));
 }

@@ -48,7 +48,7 @@ void WriteSettings(const RoadSettings& s) {
 }
 
 RoadHost::RoadHost(bool purge_timer) {
-    InitProcessApi();
+    qly::InitProcessApi();
     {
         qly::InterceptionGuard lock(qly::InterceptionLock());
         LoadSettings();

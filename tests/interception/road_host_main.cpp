@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     std::string folder(path);
     folder.resize(folder.find_last_of('\\') + 1);
     if (flag_log)
-        OpenLog(folder, flag_log);
+        qly::OpenLog(folder, flag_log);
 
     WM_USER_QLY_HOOK_MSG = RegisterWindowMessageA("QUILLORY_WM_USER_QLY_HOOK_MSG");
     WM_USER_TASKBAR_CREATED = RegisterWindowMessageA("TaskbarCreated");
@@ -53,6 +53,6 @@ int main(int argc, char** argv) {
                         WM_USER_QLY_HOOK_MSG, kHookRelease, 0, SMTO_NORMAL, kReleaseTimeoutMs,
                         &ignored);
     UninstallHooks();
-    CloseLog();
+    qly::CloseLog();
     return 0;
 }

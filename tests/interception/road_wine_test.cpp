@@ -406,14 +406,14 @@ TEST_F(Road, LogShowsEachRequestAndWithBitFourTheRecentDeletions) {
     Start(s);
     const std::string folder = TempFile("roadlog") + "\\";
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    ASSERT_TRUE(OpenLog(folder, 2));
+    ASSERT_TRUE(qly::OpenLog(folder, 2));
     Notify(kAdd, A(), 4, "four");
     Notify(kDelete, A(), 4);
     Notify(kModify, A(), 4, "late");
     qly::SetOwnIcon(m_host->MainWindow(), "Quillory", 0, false);
     qly::TrayAdd(m_host->MainWindow(), 0, "Quillory", 0, NIM_ADD, qly::kOwnCallbackMessage, 0,
                  false);
-    CloseLog();
+    qly::CloseLog();
     std::string text = ReadAll(folder + "QUILLORY.LOG");
     char line[128];
     std::snprintf(
@@ -428,11 +428,11 @@ TEST_F(Road, LogShowsEachRequestAndWithBitFourTheRecentDeletions) {
     EXPECT_NE(text.find("TrayAdd returned 1 and find_qly returned 00000000\n"), std::string::npos)
         << text;
 
-    ASSERT_TRUE(OpenLog(folder, 6));
+    ASSERT_TRUE(qly::OpenLog(folder, 6));
     Notify(kAdd, A(), 4, "four");
     Notify(kDelete, A(), 4);
     Notify(kModify, A(), 4, "late");
-    CloseLog();
+    qly::CloseLog();
     text = ReadAll(folder + "QUILLORY.LOG");
     EXPECT_NE(text.find("InsertRecentDel\n"), std::string::npos);
     EXPECT_NE(text.find("IsRecentDel\n"), std::string::npos);

@@ -33,11 +33,11 @@ void Reorder::StartHost(const qly_road::RoadSettings& settings) {
 void Reorder::OpenTestLog(uint32_t flags) {
     m_log_folder = qly_road::TempFile("reorderlog") + "\\";
     ASSERT_TRUE(CreateDirectoryA(m_log_folder.c_str(), nullptr));
-    ASSERT_TRUE(OpenLog(m_log_folder, flags));
+    ASSERT_TRUE(qly::OpenLog(m_log_folder, flags));
 }
 
 std::string Reorder::LogText() {
-    CloseLog();
+    qly::CloseLog();
     std::ifstream in(m_log_folder + "QUILLORY.LOG", std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();

@@ -259,7 +259,7 @@ TEST_F(Rules, CachedRuleOfAWindowNowOwnedByAnotherProgramIsDiscarded) {
 
 TEST(RulesOnThePlatform, WindowOfOurOwnProcessIsNamedAndTreatedAsOurs) {
     g_rule_list.clear();
-    ASSERT_TRUE(InitProcessApi());
+    ASSERT_TRUE(qly::InitProcessApi());
     HWND own =
         CreateWindowExA(0, "STATIC", "own", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(own, nullptr);

@@ -591,10 +591,10 @@ TEST_F(SettingsRegistry, OddRuleValuesCostNoOtherRuleAndTheUnusableAreLogged) {
     const std::string folder = std::string(temp) + "qly_settings_log\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     DeleteFileA((folder + "QUILLORY.LOG").c_str());
-    ASSERT_TRUE(OpenLog(folder, 1));
+    ASSERT_TRUE(qly::OpenLog(folder, 1));
     LoadSettings();
     SaveSettings();
-    CloseLog();
+    qly::CloseLog();
 
     ASSERT_EQ(3u, g_rule_list.size());
     EXPECT_EQ(AsListed({"00000001first.exe", "00000002big.exe", "00000005last.exe"}),
