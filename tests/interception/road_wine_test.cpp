@@ -20,6 +20,7 @@
 #include "app/settings/settings_store.h"
 #include "hooklib/forward_record.h"
 #include "hooklib/hook_protocol.h"
+#include "tests/interception/forward_builder.h"
 #include "tests/interception/road_fixture.h"
 
 namespace qly_road {
@@ -86,6 +87,39 @@ TEST_F(Road, ListenersHearEveryChangeWithTheChangedIconEvenWhenOneOfThemFails) {
     qly::InterceptionGuard lock(qly::InterceptionLock());
     EXPECT_EQ(last.load(), find_qly(reinterpret_cast<uintptr_t>(A()), 1))
         << "the changed icon is named";
+}
+
+// A notice names the icon it was posted for. When that icon is deleted and another is stored
+// (as often as not in the freed record's memory) before the main thread reads the notice,
+// the listeners hear of no icon; when the same icon is added again, they get it as it now is.
+TEST(RegistryNotice, NamesTheIconSoADeletedOneIsNeverMistakenForItsSuccessor) {
+    using qly_interception_test::Forward;
+    using qly_interception_test::Request;
+    qly::InterceptionGuard lock(qly::InterceptionLock());
+    qly::Registry().Clear();
+    const TrayItem* heard = reinterpret_cast<const TrayItem*>(1);
+    const int id = qly::AddRegistryListener([&](const TrayItem* changed) { heard = changed; });
+
+    Request first;
+    first.owner = 0x4400;
+    first.uid = 7;
+    Request second = first;
+    second.owner = 0x5500;
+    std::vector<uint8_t> a = Forward(first), b = Forward(second);
+    TrayItem* stored = qly::Registry().Insert(reinterpret_cast<TrayItem*>(a.data()));
+    ASSERT_NE(stored, nullptr);
+    const uint64_t notice = qly::PackIconIdentity(stored->hwnd, stored->uid);
+    qly::Registry().Remove(stored);
+    const TrayItem* successor = qly::Registry().Insert(reinterpret_cast<TrayItem*>(b.data()));
+    ASSERT_NE(successor, nullptr);
+    qly::NotifyListeners(notice);
+    EXPECT_EQ(heard, nullptr) << "the successor (at " << successor << ") was handed on";
+
+    const TrayItem* again = qly::Registry().Insert(reinterpret_cast<TrayItem*>(a.data()));
+    qly::NotifyListeners(notice);
+    EXPECT_EQ(heard, again);
+    qly::RemoveRegistryListener(id);
+    qly::Registry().Clear();
 }
 
 TEST_F(Road, TwoIdsOfOneWindowAreTwoIconsAndADeadOwnerVanishesWithinAPurge) {
