@@ -4,10 +4,13 @@
 // which no user can send with that lParam), and lets go of the tray when it is destroyed.
 #include <windows.h>
 
+#include "hooklib/handle_cast.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/process_state.h"
 #include "hooklib/qlydll.h"
+#include "hooklib/shell_names.h"
 
+namespace qly {
 namespace {
 
 constexpr uint64_t kNoRemoteRequest = ~uint64_t{0};
@@ -16,7 +19,7 @@ bool IsShellTrayWindow(HWND hwnd) {
     char name[261];
     if (GetClassNameA(hwnd, name, sizeof name) == 0)
         return false;
-    if (lstrcmpiA(name, "Shell_TrayWnd") != 0)
+    if (lstrcmpiA(name, kShellTrayClass) != 0)
         return false;
     // On NT the real tray is a Unicode window; an 8-bit one of that class is not it.
     return (IsWindowUnicode(hwnd) != FALSE) == (g_flag_WinNT != 0);
@@ -49,9 +52,7 @@ void OnTrayCreated(HWND tray) {
         SubclassTrayWindow(tray);
 }
 
-}  // namespace
-
-extern "C" QLYDLL_API int64_t __stdcall CBT_HOOK_PROC(int code, uint64_t wparam, int64_t lparam) {
+int64_t CbtHook(int code, uint64_t wparam, int64_t lparam) {
     HHOOK hook = reinterpret_cast<HHOOK>(static_cast<uintptr_t>(g_hhook_cbt));
     if (code < 0)
         return CallNextHookEx(hook, code, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
@@ -60,16 +61,24 @@ extern "C" QLYDLL_API int64_t __stdcall CBT_HOOK_PROC(int code, uint64_t wparam,
         const uint64_t target = g_hwnd_qly_cbt;
         if ((wparam & 0xFFF0) == SC_TASKLIST && target != 0 && target != kNoRemoteRequest &&
             static_cast<uint64_t>(lparam) == target) {
-            RunRemoteRequest(reinterpret_cast<HWND>(static_cast<uintptr_t>(lparam)));
+            RunRemoteRequest(AsWindow(static_cast<uint64_t>(lparam)));
             return 1;  // the system command itself is not carried out
         }
     } else if (code == HCBT_CREATEWND) {
-        HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(wparam));
+        HWND hwnd = AsWindow(wparam);
         if (IsShellTrayWindow(hwnd))
             OnTrayCreated(hwnd);
     } else if (code == HCBT_DESTROYWND) {
-        if (HoldsTrayWindow() && wparam == g_shell_tray_hwnd)
+        // The window this process holds, whatever the shared cell says by now.
+        if (HoldsTrayWindow() && AsWindow(wparam) == HeldTrayWindow())
             ReleaseTrayWindow();
     }
     return CallNextHookEx(hook, code, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
+}
+
+}  // namespace
+}  // namespace qly
+
+extern "C" QLYDLL_API int64_t __stdcall CBT_HOOK_PROC(int code, uint64_t wparam, int64_t lparam) {
+    return qly::CbtHook(code, wparam, lparam);
 }

@@ -5,24 +5,24 @@
 
 #include <commctrl.h>
 
+#include "hooklib/handle_cast.h"
 #include "hooklib/process_state.h"
 #include "hooklib/qlydll.h"
 #include "hooklib/shared_state.h"
+#include "hooklib/shell_names.h"
 #include "hooklib/version_code.h"
 
-HMODULE g_this_module = nullptr;
-
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
+
+namespace qly {
+
+HMODULE g_this_module = nullptr;
 
 namespace {
 
 constexpr UINT kMsgFilterAdd = 1;  // MSGFLT_ADD
 using ChangeWindowMessageFilterFn = BOOL(WINAPI*)(UINT, DWORD);
 ChangeWindowMessageFilterFn g_change_message_filter = nullptr;
-
-HWND AsWindow(uint64_t value) {
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
-}
 
 // Lets the hook's messages reach the main program from the shell across the integrity
 // levels of NT 6 and later.
@@ -58,35 +58,38 @@ bool FindBalloonTooltip(HWND tray) {
     return false;
 }
 
+// The windows of the notification area that the hook reads, as one search finds them.
+struct TrayToolbars {
+    HWND icons = nullptr;
+    HWND system_area = nullptr;
+};
+
 // The icon toolbar below the notification window, in the layouts the shell has used: a
-// toolbar directly inside it (result 2), or inside one or two pagers (2 when found, else 1).
-int FindTrayToolbars(HWND tray) {
-    HWND notify = FindWindowExA(tray, nullptr, "TrayNotifyWnd", nullptr);
+// toolbar directly inside it, or inside one or two pagers.
+TrayToolbars FindTrayToolbars(HWND tray) {
+    TrayToolbars found;
+    HWND notify = FindWindowExA(tray, nullptr, kTrayNotifyClass, nullptr);
     if (notify == nullptr)
-        return 1;
-    HWND direct = FindWindowExA(notify, nullptr, "ToolbarWindow32", nullptr);
-    if (direct != nullptr) {
-        g_hwnd_tray_toolbar = reinterpret_cast<uintptr_t>(direct);
-        return 2;
-    }
-    HWND first_pager = FindWindowExA(notify, nullptr, "SysPager", nullptr);
-    HWND second_pager =
-        first_pager != nullptr ? FindWindowExA(notify, first_pager, "SysPager", nullptr) : nullptr;
-    HWND toolbar = nullptr;
+        return found;
+    found.icons = FindWindowExA(notify, nullptr, kToolbarClass, nullptr);
+    if (found.icons != nullptr)
+        return found;
+    HWND first_pager = FindWindowExA(notify, nullptr, kSysPagerClass, nullptr);
+    HWND second_pager = first_pager != nullptr
+                            ? FindWindowExA(notify, first_pager, kSysPagerClass, nullptr)
+                            : nullptr;
     if (first_pager != nullptr)
-        toolbar = FindWindowExA(first_pager, nullptr, "ToolbarWindow32", "Notification Area");
-    if (toolbar != nullptr) {
-        if (second_pager != nullptr) {
-            g_hwnd_tray_toolbar2 = reinterpret_cast<uintptr_t>(
-                FindWindowExA(second_pager, nullptr, "ToolbarWindow32", "System Control Area"));
-        }
+        found.icons = FindWindowExA(first_pager, nullptr, kToolbarClass, "Notification Area");
+    if (found.icons != nullptr) {
+        if (second_pager != nullptr)
+            found.system_area =
+                FindWindowExA(second_pager, nullptr, kToolbarClass, "System Control Area");
     } else if (second_pager != nullptr) {
-        toolbar = FindWindowExA(second_pager, nullptr, "ToolbarWindow32", "Notification Area");
+        found.icons = FindWindowExA(second_pager, nullptr, kToolbarClass, "Notification Area");
     } else if (first_pager != nullptr) {
-        toolbar = FindWindowExA(first_pager, nullptr, "ToolbarWindow32", nullptr);
+        found.icons = FindWindowExA(first_pager, nullptr, kToolbarClass, nullptr);
     }
-    g_hwnd_tray_toolbar = reinterpret_cast<uintptr_t>(toolbar);
-    return toolbar != nullptr ? 2 : 1;
+    return found;
 }
 
 // The creation time of a process as one number, or 0 when it cannot be read.
@@ -119,14 +122,7 @@ bool HookInstallerRuns() {
     return runs;
 }
 
-}  // namespace
-
-extern "C" {
-
-QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
-                                      uint32_t guard1,
-                                      uint32_t guard2,
-                                      uint32_t guard3) {
+int InstallCbtHook(uint64_t receiver_window, uint32_t guard1, uint32_t guard2, uint32_t guard3) {
     if (guard1 != kInstallGuard1 || guard2 != kInstallGuard2 || guard3 != kInstallGuard3)
         return 0;
     // Every caller with the right guard values is the main program that listens now: after
@@ -150,20 +146,20 @@ QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
         g_flag_WinNT = 0;
 #pragma GCC diagnostic pop
 
-    // An extra reference to ourselves for the time of the installation; its path is what
-    // the shell side loads to stay after the hook is gone.
-    HMODULE self = LoadLibraryA("QLYDLL.DLL");
+    // An extra reference to ourselves for the time of the installation, taken by our own
+    // address: a load by name could find another module of that name, and a load by an
+    // 8-bit path fails for a folder outside the code page. The hook names this very module.
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(InstallHooks)),
+                            &self))
+        self = nullptr;
     HMODULE module = self != nullptr ? self : g_this_module;
-    char path[MAX_PATH] = {};
-    if (GetModuleFileNameA(module, path, sizeof path) > 0) {
-        path[sizeof path - 1] = '\0';
-        lstrcpynA(g_library_path, path, sizeof g_library_path);
-    }
 
     if (g_flag_WinVista)
         OpenMessageFilter();
 
-    g_hhook_cbt = reinterpret_cast<uintptr_t>(SetWindowsHookExA(
+    g_hhook_cbt = AsNumber(SetWindowsHookExA(
         WH_CBT, reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(CBT_HOOK_PROC)), module, 0));
     if (g_hhook_cbt != 0) {
         g_hook_process_start = ProcessStartTime(GetCurrentProcess());
@@ -178,44 +174,64 @@ QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
     return g_hhook_cbt != 0 ? 1 : 0;
 }
 
+int FindTrayWindows() {
+    // A tray window that has gone since it was stored is looked up afresh.
+    HWND tray = AsWindow(g_shell_tray_hwnd);
+    if (tray != nullptr && !IsWindow(tray))
+        tray = nullptr;
+    if (tray == nullptr)
+        tray = FindWindowA(kShellTrayClass, nullptr);
+    g_shell_tray_hwnd = AsNumber(tray);
+    if (tray == nullptr)
+        return 0;
+    // The shell's tray thread reads the toolbar cells for its dumps and moves while this
+    // runs in the main program: the search goes into locals and each cell is written once,
+    // never cleared on the way. A layout that lost a toolbar still loses its cell.
+    const TrayToolbars found = FindTrayToolbars(tray);
+    g_hwnd_tray_toolbar = AsNumber(found.icons);
+    g_hwnd_tray_toolbar2 = AsNumber(found.system_area);
+    int result = found.icons != nullptr ? 2 : 1;
+    if (FindBalloonTooltip(tray))
+        ++result;
+    return result;
+}
+
+}  // namespace
+}  // namespace qly
+
+extern "C" {
+
+QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
+                                      uint32_t guard1,
+                                      uint32_t guard2,
+                                      uint32_t guard3) {
+    return qly::InstallCbtHook(receiver_window, guard1, guard2, guard3);
+}
+
 QLYDLL_API void __stdcall UninstallHooks() {
     if (g_hhook_cbt == 0)
         return;
     UnhookWindowsHookEx(reinterpret_cast<HHOOK>(static_cast<uintptr_t>(g_hhook_cbt)));
     g_hhook_cbt = 0;
-    g_hook_process_id = 0;
+    qly::g_hook_process_id = 0;
 }
 
 QLYDLL_API int __stdcall FindSpecialWindows() {
-    // A tray window that has gone since it was stored is looked up afresh.
-    if (g_shell_tray_hwnd != 0 && !IsWindow(AsWindow(g_shell_tray_hwnd)))
-        g_shell_tray_hwnd = 0;
-    if (g_shell_tray_hwnd == 0)
-        g_shell_tray_hwnd = reinterpret_cast<uintptr_t>(FindWindowA("Shell_TrayWnd", nullptr));
-    if (g_shell_tray_hwnd == 0)
-        return 0;
-    HWND tray = AsWindow(g_shell_tray_hwnd);
-    // Results of an earlier layout must not survive a shell that lost a toolbar.
-    g_hwnd_tray_toolbar = 0;
-    g_hwnd_tray_toolbar2 = 0;
-    int result = FindTrayToolbars(tray);
-    if (FindBalloonTooltip(tray))
-        ++result;
-    return result;
+    return qly::FindTrayWindows();
 }
 
 QLYDLL_API uint64_t __stdcall SpecialCopyIcon(uint64_t icon) {
     if (icon == 0)
         return 0;
     ICONINFO info = {};
-    if (!GetIconInfo(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)), &info))
+    if (!GetIconInfo(qly::AsIcon(icon), &info))
         return 0;
     HICON copy = CreateIconIndirect(&info);
     if (info.hbmMask != nullptr)
         DeleteObject(info.hbmMask);
     if (info.hbmColor != nullptr)
         DeleteObject(info.hbmColor);
-    return reinterpret_cast<uintptr_t>(copy);
+    return qly::AsNumber(copy);
 }
 
 QLYDLL_API uint32_t __stdcall QlyGetVer(const TrayItem* item) {
@@ -226,11 +242,11 @@ QLYDLL_API uint32_t __stdcall QlyGetVer(const TrayItem* item) {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_this_module = instance;
+        qly::g_this_module = instance;
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         // Never leave the tray window pointing at code that is about to go away.
-        ReleaseTrayWindow();
+        qly::ReleaseTrayWindow();
     }
     return TRUE;
 }

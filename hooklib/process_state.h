@@ -7,20 +7,27 @@
 
 #include <cstdint>
 
+namespace qly {
+
 // This library's module in the current process.
 extern HMODULE g_this_module;
 
-// Takes over the tray window: stores it as g_shell_tray_hwnd, replaces its procedure and,
-// when that worked, marks the tray acquired, keeps the library loaded in this process and
-// posts notice 0 to the receiver. True when subclassed.
+// Takes over the tray window: stores it as g_shell_tray_hwnd, takes a reference to this
+// very module (so the library stays once the hook is gone), replaces the tray's procedure
+// and, when that worked, marks the tray acquired and posts notice 0 to the receiver. Without
+// the reference the tray is left alone. True when subclassed.
 bool SubclassTrayWindow(HWND tray);
 
-// Gives the tray window its own procedure back and posts notice 1. 1 when it did, 0 when
-// this process had not subclassed it.
+// Gives the tray window its own procedure back and posts notice 1. Decided by this
+// process's own hold on the window, never by the shared cell, which another process may
+// have cleared. 1 when it did (or the window is gone), 0 when this process holds nothing
+// or cannot take its procedure out (another one was put in front of it since).
 int ReleaseTrayWindow();
 
-// Whether this process holds the tray window's previous procedure.
+// Whether this process holds the tray window's previous procedure, and which window that
+// is (null when none).
 bool HoldsTrayWindow();
+HWND HeldTrayWindow();
 
 // The toolbar dump into g_qly_data_peek, and the destruction of the icons it made.
 void DumpTrayToolbars(bool icons, bool tips);
@@ -31,3 +38,5 @@ LRESULT MoveTrayButton(uint64_t owner, uint32_t uid, int32_t target, bool raw);
 
 // Posts a hook notice to the main program's receiver window.
 void PostHookNotice(WPARAM code);
+
+}  // namespace qly

@@ -36,7 +36,8 @@ QLYDLL_API PeekRecord g_qly_data_peek[kPeekRecordCount] QLY_SHARED = {};
 }  // extern "C"
 
 // Not exported: only the library's own code reads them, in whichever process it runs.
+namespace qly {
 uint64_t g_receiver_hwnd QLY_SHARED = 0;
-char g_library_path[260] QLY_SHARED = {};
 uint32_t g_hook_process_id QLY_SHARED = 0;
 uint64_t g_hook_process_start QLY_SHARED = 0;
+}  // namespace qly

@@ -5,6 +5,7 @@
 
 #include "hooklib/qlydll.h"
 
+namespace qly {
 namespace {
 
 // The shell keeps a tip of at most 128 characters; a text without a terminator within that
@@ -37,9 +38,12 @@ bool ShellToolbar::Read(int index, TrayButton* button) {
     button->state = tb.fsState;
     button->bitmap = tb.iBitmap;
     button->text = tb.iString;
-    button->has_data = tb.dwData != 0;
+    // A toolbar that is not the shell's tray (another shell version, or what the last
+    // search for one found) holds other data behind dwData, or a number that is no pointer.
+    const auto* data = reinterpret_cast<const uint8_t*>(tb.dwData);
+    button->has_data = data != nullptr && m_readable.Holds(data, kTrayButtonDataSize);
     if (button->has_data)
-        ParseTrayButtonData(reinterpret_cast<const uint8_t*>(tb.dwData), button);
+        ParseTrayButtonData(data, button);
     return true;
 }
 
@@ -63,7 +67,8 @@ void ShellToolbar::ReadTip(const TrayButton& button, char* tip, size_t capacity)
         if (IsStringIndex(button.text))
             return;
         const char* text = reinterpret_cast<const char*>(button.text);
-        while (length < kMaxTipChars && text[length] != '\0')
+        const int readable = static_cast<int>(m_readable.Span(text, kMaxTipChars));
+        while (length < readable && text[length] != '\0')
             ++length;
         CopyTipBounded(text, static_cast<size_t>(length), tip, capacity, IsLeadByte);
         return;
@@ -71,6 +76,7 @@ void ShellToolbar::ReadTip(const TrayButton& button, char* tip, size_t capacity)
     WCHAR pooled[kMaxTipChars + 1];
     const WCHAR* text;
     int chars = 0;
+    int readable_chars = kMaxTipChars;
     if (IsStringIndex(button.text)) {
         const LRESULT n =
             SendMessageW(m_toolbar, TB_GETSTRINGW, MAKEWPARAM(kMaxTipChars + 1, button.text),
@@ -81,8 +87,10 @@ void ShellToolbar::ReadTip(const TrayButton& button, char* tip, size_t capacity)
         text = pooled;
     } else {
         text = reinterpret_cast<const WCHAR*>(button.text);
+        readable_chars =
+            static_cast<int>(m_readable.Span(text, kMaxTipChars * sizeof(WCHAR)) / sizeof(WCHAR));
     }
-    while (chars < kMaxTipChars && text[chars] != L'\0')
+    while (chars < readable_chars && text[chars] != L'\0')
         ++chars;
     if (chars == 0)
         return;
@@ -92,3 +100,5 @@ void ShellToolbar::ReadTip(const TrayButton& button, char* tip, size_t capacity)
         return;
     CopyTipBounded(converted, static_cast<size_t>(length), tip, capacity, IsLeadByte);
 }
+
+}  // namespace qly

@@ -1,13 +1,18 @@
 // The tray's toolbar read from inside the shell: buttons by TB_GETBUTTON, the shell's
 // per-button data through each button's dwData, icons from the toolbar's image list and
 // tips from the button text, converted to the 8-bit code page within the record's bounds.
+// dwData and the text are read only where the memory is readable and large enough; a
+// button whose data is not counts as a button without data.
 #pragma once
 
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include "hooklib/readable_memory.h"
 #include "hooklib/tray_buttons.h"
+
+namespace qly {
 
 class ShellToolbar final : public TrayButtonSource {
   public:
@@ -24,4 +29,7 @@ class ShellToolbar final : public TrayButtonSource {
     HWND m_toolbar;
     HIMAGELIST m_images = nullptr;
     bool m_images_known = false;
+    ReadableMemory m_readable;
 };
+
+}  // namespace qly

@@ -8,22 +8,34 @@
 #include <commctrl.h>
 
 #include "hooklib/forward_record.h"
+#include "hooklib/handle_cast.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/process_state.h"
 #include "hooklib/qlydll.h"
 #include "hooklib/shared_state.h"
 #include "hooklib/shell_toolbar.h"
 
+namespace qly {
 namespace {
 
 // Per process: the tray window's own procedure while we sit in front of it, the window
-// itself, and our second load that keeps the library here after the hook is gone.
+// itself, and the reference to this module that keeps the library here after the hook is
+// gone. The reference is taken by the library's own address, not by its path: a path
+// outside the 8-bit code page, or one too long for it, does not load, and a load by name
+// could find another module of that name.
 WNDPROC g_previous_tray_proc = nullptr;
 HWND g_subclassed_tray = nullptr;
-HMODULE g_second_load = nullptr;
+HMODULE g_module_reference = nullptr;
 
-HWND AsWindow(uint64_t value) {
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+LRESULT CALLBACK TraySubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+HMODULE ReferenceThisModule() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(TraySubclassProc)),
+                            &module))
+        return nullptr;
+    return module;
 }
 
 LRESULT CallTray(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -37,18 +49,19 @@ DWORD WINAPI UnloadLater(LPVOID module) {
 
 // The main program asked us to let go of the tray and leave the shell. The unload waits a
 // moment on a thread of its own so that this procedure has returned before the code goes.
+// Only a release that took our procedure out of the tray may be followed by the unload:
+// otherwise the tray would call into code that is gone.
 LRESULT HandleRelease() {
-    ReleaseTrayWindow();
-    if (g_second_load != nullptr) {
-        HMODULE module = g_second_load;
-        g_second_load = nullptr;
-        HANDLE thread = CreateThread(nullptr, 4096, UnloadLater, module,
-                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-        if (thread != nullptr)
-            CloseHandle(thread);
-        else
-            g_second_load = module;  // stay loaded rather than pull the code from under us
-    }
+    if (ReleaseTrayWindow() == 0 || g_module_reference == nullptr)
+        return 0;
+    HMODULE module = g_module_reference;
+    g_module_reference = nullptr;
+    HANDLE thread = CreateThread(nullptr, 4096, UnloadLater, module,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread != nullptr)
+        CloseHandle(thread);
+    else
+        g_module_reference = module;  // stay loaded rather than pull the code from under us
     return 0;
 }
 
@@ -103,8 +116,8 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
         AddMove move;
         if (PlanAddMove(answer, before, after, g_flag_win_xp != 0, &move)) {
             char line[64];
-            wsprintfA(line, "toolbar = %08x count = %d\n",
-                      static_cast<unsigned>(reinterpret_cast<uintptr_t>(toolbar)), after);
+            wsprintfA(line, "toolbar = %08x count = %d\n", static_cast<unsigned>(Narrow(toolbar)),
+                      after);
             OutputDebugStringA(line);
             SendMessageA(toolbar, TB_MOVEBUTTON, static_cast<WPARAM>(move.from),
                          static_cast<LPARAM>(move.to));
@@ -150,6 +163,10 @@ bool HoldsTrayWindow() {
     return g_previous_tray_proc != nullptr;
 }
 
+HWND HeldTrayWindow() {
+    return g_subclassed_tray;
+}
+
 void PostHookNotice(WPARAM code) {
     PostMessageA(AsWindow(g_receiver_hwnd), WM_USER_QLY_HOOK_MSG, code, 0);
 }
@@ -160,29 +177,50 @@ bool SubclassTrayWindow(HWND tray) {
     // tray's procedure call itself.
     if (g_previous_tray_proc != nullptr && g_subclassed_tray == tray)
         return true;
-    g_shell_tray_hwnd = reinterpret_cast<uintptr_t>(tray);
+    g_shell_tray_hwnd = AsNumber(tray);
+    // The reference comes first: a tray whose procedure points here must never outlive the
+    // library in this process, whoever removes the hook that brought it.
+    const bool new_reference = g_module_reference == nullptr;
+    if (new_reference)
+        g_module_reference = ReferenceThisModule();
+    if (g_module_reference == nullptr)
+        return false;
     const LONG_PTR previous =
         SetWindowLongPtrA(tray, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TraySubclassProc));
-    if (previous == 0)
+    if (previous == 0) {
+        if (new_reference) {
+            // The hook that runs this holds the library as well, so the code stays.
+            FreeLibrary(g_module_reference);
+            g_module_reference = nullptr;
+        }
         return false;
+    }
     g_previous_tray_proc = reinterpret_cast<WNDPROC>(previous);
     g_subclassed_tray = tray;
     g_flag_tray_aquired = 1;
-    // Keeps the library in the shell once the hook that brought it here is removed.
-    if (g_second_load == nullptr)
-        g_second_load = LoadLibraryA(g_library_path);
     PostHookNotice(kHookNoticeAcquired);
     return true;
 }
 
 int ReleaseTrayWindow() {
-    if (g_previous_tray_proc == nullptr || g_shell_tray_hwnd == 0)
+    if (g_previous_tray_proc == nullptr)
         return 0;
-    HWND tray = g_subclassed_tray != nullptr ? g_subclassed_tray : AsWindow(g_shell_tray_hwnd);
-    SetWindowLongPtrA(tray, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previous_tray_proc));
+    HWND tray = g_subclassed_tray;
+    if (IsWindow(tray)) {
+        // A procedure put in front of ours since calls ours as its previous one: taking ours
+        // out would cut it off, and leaving would pull the code from under it.
+        if (GetWindowLongPtrA(tray, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(TraySubclassProc))
+            return 0;
+        if (SetWindowLongPtrA(tray, GWLP_WNDPROC,
+                              reinterpret_cast<LONG_PTR>(g_previous_tray_proc)) == 0)
+            return 0;
+    }
     g_previous_tray_proc = nullptr;
     g_subclassed_tray = nullptr;
-    g_shell_tray_hwnd = 0;
+    // The cell may already be clear, or name a tray of another shell; it is ours only when
+    // it names this window.
+    if (g_shell_tray_hwnd == AsNumber(tray))
+        g_shell_tray_hwnd = 0;
     g_flag_tray_aquired = 0;
     PostHookNotice(kHookNoticeReleased);
     return 1;
@@ -207,7 +245,7 @@ void DestroyDumpedIcons() {
     const uint32_t n = g_qly_data_count < kPeekRecordCount ? g_qly_data_count : kPeekRecordCount;
     for (uint32_t i = 0; i < n; ++i) {
         if (g_qly_data_peek[i].icon != 0) {
-            DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(g_qly_data_peek[i].icon)));
+            DestroyIcon(AsIcon(g_qly_data_peek[i].icon));
             g_qly_data_peek[i].icon = 0;  // never destroyed twice
         }
     }
@@ -224,3 +262,5 @@ LRESULT MoveTrayButton(uint64_t owner, uint32_t uid, int32_t target, bool raw) {
     return SendMessageA(handle, TB_MOVEBUTTON, static_cast<WPARAM>(plan.source),
                         static_cast<LPARAM>(plan.destination));
 }
+
+}  // namespace qly

@@ -3,7 +3,9 @@
 // Requests that are not the shell's well-formed notify requests never reach it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "hooklib/tray_item.h"
 #include "tests/hooklib/hooked_tray.h"
@@ -90,6 +92,26 @@ TEST_F(Forwarding, AcceptedAddIsMovedWhereTheAnswerSays) {
     m_rx.Script({kHookReplyMoveBase + 4});
     ASSERT_EQ(Notify(kAdd, 6).result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{5, 1, 4, 2, 6, 3}));
+}
+
+TEST_F(Forwarding, MoveIsNotLostWhileTheMainProgramLooksUpTheTrayAgain) {
+    // The main program looks the tray's windows up again whenever it needs them; the shell
+    // meanwhile reads the toolbar's cell to move each new button.
+    Intercept();
+    std::atomic<bool> stop{false};
+    std::thread finder([&stop] {
+        while (!stop)
+            FindSpecialWindows();
+    });
+    m_rx.Script({}, kHookReplyFarEnd);
+    std::vector<uint32_t> unmoved;
+    for (uint32_t uid = 1; uid <= 12; ++uid) {
+        if (Notify(kAdd, uid).result != 1 || Order().front() != uid)
+            unmoved.push_back(uid);
+    }
+    stop = true;
+    finder.join();
+    EXPECT_TRUE(unmoved.empty()) << unmoved.size() << " of 12 new buttons stayed at the end";
 }
 
 TEST_F(Forwarding, ShellThatAddsAtTheFrontMovesTheNewButtonFromThere) {

@@ -108,6 +108,90 @@ TEST_F(Interception, ReleaseGivesTheTrayBackAndTheLibraryLeavesTheShell) {
     EXPECT_TRUE(m_host->Quit());
 }
 
+TEST_F(Interception, ReleaseFollowsTheShellsOwnHoldWhenTheSharedCellIsAlreadyClear) {
+    Intercept(L"--preload=QLYDLL.DLL");
+    UninstallHooks();
+    ASSERT_TRUE(m_host->ReleasePreload());
+    // Another process (a main program that saw the tray vanish, or one that released it)
+    // cleared the cell; this shell still holds the subclass.
+    g_shell_tray_hwnd = 0;
+    EXPECT_EQ(HookRequest(kHookRelease, 0, kReleaseTimeoutMs), 0);
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased)) << "the tray was not given back";
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = !m_host->HasModule("QLYDLL.DLL");
+        if (!gone)
+            Sleep(50);
+    }
+    EXPECT_TRUE(gone);
+    // The tray runs its own procedure, not the code that left.
+    ASSERT_TRUE(Notify(notify_wire::kAdd, 9).result);
+    EXPECT_NE(m_host->State().Find(FakeOwner(9), 9), nullptr);
+    EXPECT_EQ(m_host->Command("faults"), 0);
+    EXPECT_TRUE(m_host->Quit());
+}
+
+// A program folder whose name the 8-bit code page cannot spell: the library is loaded from
+// there by the main program, so the hook brings it into the shell from there too. The
+// takeover must keep it in the shell once the hook is gone all the same.
+TEST_F(Interception, LibraryFromAFolderOutsideTheCodePageStaysInTheShell) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder =
+        std::wstring(temp) + L"\u0422\u0440\u0435\u0439_" + std::to_wstring(GetCurrentProcessId());
+    BOOL unmapped = FALSE;
+    char narrow[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, narrow, sizeof narrow,
+                        nullptr, &unmapped);
+    ASSERT_TRUE(unmapped) << "code page " << GetACP() << " spells the folder's name";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring library = folder + L"\\QLYDLL.DLL";
+    ASSERT_TRUE(CopyFileW(BinPath(L"QLYDLL.DLL").c_str(), library.c_str(), FALSE));
+    HMODULE copy = LoadLibraryW(library.c_str());
+    ASSERT_NE(copy, nullptr);
+    // That library's own cells and functions: its shared section is its file's.
+    auto* message = reinterpret_cast<uint32_t*>(GetProcAddress(copy, "WM_USER_QLY_HOOK_MSG"));
+    auto* priority = reinterpret_cast<uint32_t*>(GetProcAddress(copy, "g_flag_high_priority"));
+    auto install = reinterpret_cast<decltype(&InstallHooks)>(
+        reinterpret_cast<void*>(GetProcAddress(copy, "InstallHooks")));
+    auto uninstall = reinterpret_cast<decltype(&UninstallHooks)>(
+        reinterpret_cast<void*>(GetProcAddress(copy, "UninstallHooks")));
+    ASSERT_TRUE(message && priority && install && uninstall);
+    *message = WM_USER_QLY_HOOK_MSG;
+    *priority = 0;
+
+    ASSERT_EQ(install(m_rx.Handle(), kInstallGuard1, kInstallGuard2, kInstallGuard3), 1);
+    m_host = std::make_unique<qly_test::TrayHost>(qly_test::Quote(L"--preload=" + library));
+    ASSERT_TRUE(m_host->Started());
+    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired)) << "tray not taken over";
+    uninstall();
+    // What Windows does when the hook goes: the shell drops the reference the hook held.
+    ASSERT_TRUE(m_host->ReleasePreload());
+    Sleep(200);
+    EXPECT_TRUE(m_host->HasModule("QLYDLL.DLL")) << "the library left the shell with the hook";
+    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeReleased), 0u);
+    m_rx.Clear();
+    ASSERT_TRUE(Notify(notify_wire::kAdd, 1).result);
+    EXPECT_EQ(m_rx.Forwards().size(), 1u) << "the tray is no longer intercepted";
+
+    // The release at exit still takes it out of the shell.
+    EXPECT_EQ(HookRequest(kHookRelease, 0, kReleaseTimeoutMs), 0);
+    EXPECT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = !m_host->HasModule("QLYDLL.DLL");
+        if (!gone)
+            Sleep(50);
+    }
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(m_host->Command("faults"), 0);
+    EXPECT_TRUE(m_host->Quit());
+    m_host.reset();
+    FreeLibrary(copy);
+    DeleteFileW(library.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 TEST_F(Interception, DestroyedTrayIsReleasedAndItsSuccessorTakenOver) {
     Intercept();
     ASSERT_TRUE(m_host->Destroy());

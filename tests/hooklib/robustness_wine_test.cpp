@@ -26,7 +26,8 @@ namespace {
 // wineserver as this test.
 class WatchedTrayHost {
   public:
-    WatchedTrayHost() {
+    // `switches`: trayhost's command-line switches, plain words without quotes.
+    explicit WatchedTrayHost(const std::string& switches = std::string()) {
         // The Unix path of our bin folder, from Wine's own mapping.
         using UnixNameFn = char*(CDECL*)(const wchar_t* dos_name);
         auto unix_name = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
@@ -55,7 +56,8 @@ class WatchedTrayHost {
         }
         std::string exe = unix_bin + "/trayhost.exe";
         std::string log = unix_bin + "/robustness_trayhost_stderr.txt";
-        std::string script = "WINEDEBUG=-all,err+seh,+pid exec wine \"$0\" 2>\"$1\" >/dev/null";
+        std::string script =
+            "WINEDEBUG=-all,err+seh,+pid exec wine \"$0\" " + switches + " 2>\"$1\" >/dev/null";
         char* argv[] = {const_cast<char*>("/bin/sh"),
                         const_cast<char*>("-c"),
                         &script[0],
@@ -97,6 +99,18 @@ class WatchedTrayHost {
     }
     HWND Tray() const { return m_tray; }
     const std::string& Error() const { return m_error; }
+    // A control command of trayhost's (tools/trayhost/README.md); 0 also without an answer.
+    LRESULT Command(const std::string& text) const {
+        HWND control = qly_test::FindWindowOfProcess(L"TrayHostControl", m_pid);
+        COPYDATASTRUCT cds = {0x54484354, static_cast<DWORD>(text.size()),
+                              const_cast<char*>(text.data())};
+        DWORD_PTR r = 0;
+        if (control == nullptr ||
+            !SendMessageTimeoutW(control, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
+                                 SMTO_ABORTIFHUNG, 5000, &r))
+            return 0;
+        return static_cast<LRESULT>(r);
+    }
     bool Alive() const { return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; }
 
     // Faults that Wine swallowed in this process so far.
@@ -232,6 +246,77 @@ TEST(Robustness, TrayTakenOverSurvivesRandomCopyData) {
             Sleep(50);
     }
     EXPECT_GT(seen, 0) << "the fault watch saw nothing of a certain fault";
+    UninstallHooks();
+}
+
+// The hook reads every button's dwData as a tray record before each forward (and its text
+// for a dump with tips) and on every move. When the toolbar it found is not the tray's,
+// the shell must not fault: such buttons are skipped, and the real icons work on.
+TEST(Robustness, ToolbarOfForeignButtonsFaultsNothingAndTheTrayWorksOn) {
+    ResetSharedSection();
+    HookReceiver rx;
+    ASSERT_TRUE(InstallHooksFor(rx));
+    WatchedTrayHost host("--foreign-toolbar");
+    ASSERT_NE(host.Tray(), nullptr) << host.Error();
+    ASSERT_TRUE(rx.WaitForNotice(kHookNoticeAcquired));
+    HWND notify = nullptr;
+    for (int i = 0; i < 250 && (notify == nullptr || FindSpecialWindows() < 2); ++i) {
+        notify = FindWindowExW(host.Tray(), nullptr, L"TrayNotifyWnd", nullptr);
+        Sleep(20);
+    }
+    HWND foreign = FindWindowExW(notify, nullptr, L"ToolbarWindow32", L"Foreign Toolbar");
+    ASSERT_NE(foreign, nullptr);
+    ASSERT_EQ(g_hwnd_tray_toolbar, reinterpret_cast<uintptr_t>(foreign))
+        << "the search must take the foreign toolbar for this test to mean anything";
+    g_flag_dump_always = 1;
+    g_flag_dump_always_no_text = 0;
+    g_flag_dump_always_no_icon = 0;
+    rx.Script({}, 0xFFFFFFFF);  // every add is to be moved, which reads the toolbar again
+
+    HWND tray = host.Tray();
+    auto payload = [](uint32_t command, uint32_t uid) {
+        notify_wire::NotifyFields f = qly_test::Fields(command, FakeOwner(uid), uid);
+        f.flags = notify_wire::kFlagMessage | notify_wire::kFlagTip;
+        f.tip = notify_wire::Utf8ToUtf16("icon " + std::to_string(uid));
+        return notify_wire::BuildPayload(f, notify_wire::kSizeFull);
+    };
+    for (uint32_t uid = 1; uid <= 3; ++uid) {
+        const qly_test::WireResult r =
+            qly_test::SendNotify(tray, FakeOwner(uid), payload(notify_wire::kAdd, uid));
+        EXPECT_TRUE(r.delivered && r.result) << "add of " << uid;
+    }
+    // The tray has them: a second add of one is refused, a modify accepted.
+    EXPECT_FALSE(qly_test::SendNotify(tray, FakeOwner(2), payload(notify_wire::kAdd, 2)).result);
+    EXPECT_TRUE(qly_test::SendNotify(tray, FakeOwner(2), payload(notify_wire::kModify, 2)).result);
+    EXPECT_EQ(rx.Forwards().size(), 5u);
+
+    // The main program's own requests that read the toolbar: a dump with icons and tips,
+    // moves by visible place and by index, and the dump through the CBT hook.
+    DWORD_PTR result = 0;
+    for (const auto& request : {std::pair<WPARAM, LPARAM>{kHookDump, 0},
+                                {kHookMoveVisible, 0},
+                                {kHookMoveVisible, -2},
+                                {kHookMoveRaw, 1}}) {
+        g_qly_move_hwnd = reinterpret_cast<uintptr_t>(FakeOwner(1));
+        g_qly_move_uid = 1;
+        EXPECT_NE(SendMessageTimeoutA(tray, WM_USER_QLY_HOOK_MSG, request.first, request.second,
+                                      SMTO_NORMAL, kTrayRequestTimeoutMs, &result),
+                  0);
+    }
+    SendMessageTimeoutA(tray, WM_USER_QLY_HOOK_MSG, kHookFreeDumpIcons, 0, SMTO_NORMAL,
+                        kTrayRequestTimeoutMs, &result);
+    g_hwnd_qly_cbt = reinterpret_cast<uintptr_t>(tray);
+    g_hwnd_qly_cbt_op = kCbtOpDump;
+    SendMessageTimeoutA(tray, WM_SYSCOMMAND, SC_TASKLIST, reinterpret_cast<LPARAM>(tray),
+                        SMTO_NORMAL, kRemoteCbtTimeoutMs, &result);
+    g_hwnd_qly_cbt_op = 0;
+    g_hwnd_qly_cbt = ~uint64_t{0};
+    // Of the foreign buttons only the one whose data can be read in full leaves a record.
+    EXPECT_EQ(g_qly_data_count, 1u);
+
+    EXPECT_TRUE(host.Alive());
+    EXPECT_EQ(host.Command("faults"), 0);
+    EXPECT_EQ(host.SwallowedFaults(), 0);
     UninstallHooks();
 }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <string>
@@ -34,25 +35,29 @@ LONG CALLBACK CountFault(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-bool ParseOptions(int argc, char** argv, trayhost::Options* options) {
+// The command line is read as UTF-16: a DLL to preload may sit in a folder whose name the
+// 8-bit code page cannot spell.
+bool ParseOptions(int argc, wchar_t** argv, trayhost::Options* options) {
     for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--layout=pager2")
+        const std::wstring a = argv[i];
+        if (a == L"--layout=pager2")
             options->layout = trayhost::Layout::kPager2;
-        else if (a == "--layout=pager1")
+        else if (a == L"--layout=pager1")
             options->layout = trayhost::Layout::kPager1;
-        else if (a == "--layout=flat")
+        else if (a == L"--layout=flat")
             options->layout = trayhost::Layout::kFlat;
-        else if (a == "--xp")
+        else if (a == L"--xp")
             options->xp = true;
-        else if (a == "--no-balloon")
+        else if (a == L"--no-balloon")
             options->balloon = false;
-        else if (a == "--no-tray")
+        else if (a == L"--no-tray")
             options->start_tray = false;
-        else if (a.compare(0, 15, "--system-icons=") == 0 && a.size() == 16 && a[15] >= '0' &&
-                 a[15] <= '8')
-            options->system_icons = a[15] - '0';
-        else if (a.compare(0, 10, "--preload=") == 0 && a.size() > 10)
+        else if (a == L"--foreign-toolbar")
+            options->foreign_toolbar = true;
+        else if (a.compare(0, 15, L"--system-icons=") == 0 && a.size() == 16 && a[15] >= L'0' &&
+                 a[15] <= L'8')
+            options->system_icons = a[15] - L'0';
+        else if (a.compare(0, 10, L"--preload=") == 0 && a.size() > 10)
             options->preload = a.substr(10);
         else
             return false;
@@ -60,9 +65,15 @@ bool ParseOptions(int argc, char** argv, trayhost::Options* options) {
     return true;
 }
 
-int Run(int argc, char** argv) {
+int Run() {
     trayhost::Options options;
-    if (!ParseOptions(argc, argv, &options))
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr)
+        return 2;
+    const bool parsed = ParseOptions(argc, argv, &options);
+    LocalFree(argv);
+    if (!parsed)
         return 2;
     AddVectoredExceptionHandler(1, CountFault);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
@@ -70,7 +81,7 @@ int Run(int argc, char** argv) {
 
     // Loaded before any window exists: a hook library that is already loaded here is not
     // loaded again by the hook, so its count of references is ours to drop.
-    HMODULE preload = options.preload.empty() ? nullptr : LoadLibraryA(options.preload.c_str());
+    HMODULE preload = options.preload.empty() ? nullptr : LoadLibraryW(options.preload.c_str());
     if (!options.preload.empty() && !preload)
         return 3;
 
@@ -95,9 +106,9 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     try {
-        return Run(argc, argv);
+        return Run();
     } catch (...) {
         return 1;
     }

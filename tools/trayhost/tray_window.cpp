@@ -109,6 +109,8 @@ TrayWindow::TrayWindow(const Options& options) : m_options(options) {
 
 TrayWindow::~TrayWindow() {
     Destroy();
+    if (m_foreign_pages)
+        VirtualFree(m_foreign_pages, 0, MEM_RELEASE);
 }
 
 bool TrayWindow::Create() {
@@ -187,6 +189,8 @@ bool TrayWindow::Create() {
         }
     }
     AddSystemIcons();
+    if (m_options.foreign_toolbar)
+        AddForeignToolbar(inst, toolbar_style);
     Layout();
     ShowWindow(m_tray, SW_SHOWNOACTIVATE);
     UpdateWindow(m_tray);
@@ -222,6 +226,56 @@ void TrayWindow::AddSystemIcons() {
     }
 }
 
+// The test case of a toolbar that is not the tray's: another shell version's, or whatever a
+// search for the icon toolbar by its class alone finds first. It sits directly in the
+// notification window, first among its children, so such a search takes it; its buttons
+// carry data of their own behind dwData: a pointer to a buffer shorter than a tray record
+// before a page that cannot be read, pointers into a page without access and into a guard
+// page, a small number, an address no process can have, and a readable buffer of other
+// bytes. No request reaches it and it is listed nowhere.
+void TrayWindow::AddForeignToolbar(HINSTANCE inst, DWORD style) {
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    const size_t page = si.dwPageSize;
+    if (!m_foreign_pages) {
+        m_foreign_pages = static_cast<uint8_t*>(
+            VirtualAlloc(nullptr, 3 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        if (!m_foreign_pages)
+            return;
+        std::memset(m_foreign_pages, 'F', page);
+        DWORD old = 0;
+        VirtualProtect(m_foreign_pages + page, page, PAGE_NOACCESS, &old);
+        VirtualProtect(m_foreign_pages + 2 * page, page, PAGE_READWRITE | PAGE_GUARD, &old);
+    }
+    m_foreign = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"Foreign Toolbar", style, 0, 0, 10, 10,
+                                m_notify, nullptr, inst, nullptr);
+    if (!m_foreign)
+        return;
+    SendMessageW(m_foreign, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(m_foreign, TB_SETMAXTEXTROWS, 0, 0);
+    const DWORD_PTR data[] = {
+        reinterpret_cast<DWORD_PTR>(m_foreign_pages + page - 8),
+        reinterpret_cast<DWORD_PTR>(m_foreign_pages + page + 64),
+        reinterpret_cast<DWORD_PTR>(m_foreign_pages + 2 * page),
+        0x2A,
+        static_cast<DWORD_PTR>(0x00DEAD0000BEEF00ull),
+        reinterpret_cast<DWORD_PTR>(m_foreign_pages + 256),
+    };
+    // Texts as such a toolbar may hold them: none, a string index it does not have.
+    const INT_PTR strings[] = {0, 0x7000, -1, 0x7001, 0, 0x7002};
+    for (size_t i = 0; i < sizeof(data) / sizeof(data[0]); ++i) {
+        TBBUTTON b = {};
+        b.iBitmap = static_cast<int>(1000 + i);
+        b.idCommand = static_cast<int>(9000 + i);
+        b.fsState = TBSTATE_ENABLED;
+        b.fsStyle = BTNS_BUTTON | BTNS_NOPREFIX;
+        b.dwData = data[i];
+        b.iString = strings[i];
+        SendMessageW(m_foreign, TB_INSERTBUTTONW, i, reinterpret_cast<LPARAM>(&b));
+    }
+    SetWindowPos(m_foreign, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void TrayWindow::Layout() {
     if (!m_tray)
         return;
@@ -254,7 +308,7 @@ void TrayWindow::Destroy() {
         m_tray = nullptr;
         DestroyWindow(tray);  // children and the owned tooltip go with it
     }
-    m_notify = m_pager1 = m_pager2 = m_toolbar = m_toolbar2 = m_tooltip = nullptr;
+    m_notify = m_pager1 = m_pager2 = m_toolbar = m_toolbar2 = m_tooltip = m_foreign = nullptr;
     if (m_images) {
         ImageList_Destroy(m_images);
         m_images = nullptr;

@@ -23,11 +23,12 @@ const char* LayoutName(Layout layout);
 
 struct Options {
     Layout layout = Layout::kPager2;
-    bool xp = false;         // new buttons go to the front, as on Windows XP
-    bool balloon = true;     // create the balloon tooltip
-    bool start_tray = true;  // create the tray window at start
-    std::string preload;     // a DLL to load at start and free on request
-    int system_icons = 0;    // buttons of the shell's own in "System Control Area" (pager2)
+    bool xp = false;               // new buttons go to the front, as on Windows XP
+    bool balloon = true;           // create the balloon tooltip
+    bool start_tray = true;        // create the tray window at start
+    std::wstring preload;          // a DLL to load at start and free on request
+    int system_icons = 0;          // buttons of the shell's own in "System Control Area" (pager2)
+    bool foreign_toolbar = false;  // a toolbar whose buttons carry no tray records (README)
 };
 
 class TrayWindow {
@@ -81,6 +82,7 @@ class TrayWindow {
     void SendCallbacks(const Icon& icon, HWND toolbar, int index, UINT mouse_message) const;
     void Layout();
     void AddSystemIcons();
+    void AddForeignToolbar(HINSTANCE inst, DWORD style);
 
     Options m_options;
     HWND m_tray = nullptr;
@@ -90,6 +92,10 @@ class TrayWindow {
     HWND m_toolbar = nullptr;
     HWND m_toolbar2 = nullptr;
     HWND m_tooltip = nullptr;
+    HWND m_foreign = nullptr;
+    // Three pages behind the foreign toolbar's data: readable, no access, guard page. Never
+    // touched by trayhost itself.
+    uint8_t* m_foreign_pages = nullptr;
     HIMAGELIST m_images = nullptr;
     std::vector<std::unique_ptr<Icon>> m_icons;
     // The shell's own buttons in the second toolbar; no request reaches them.
