@@ -12,13 +12,13 @@
 #include <cstdint>
 #include <string>
 
+#include "app/base/program_names.h"
 #include "hooklib/tray_item.h"
 
 namespace qly {
 
 constexpr UINT kReplayTimeoutMs = 5000;
 constexpr UINT kPurgeTimeoutMs = 1000;
-constexpr UINT kOwnCallbackMessage = 3024;
 
 // Sends one stored icon to g_shell_tray_hwnd with `command`. With `pass_through` the hook
 // lets it by unforwarded (g_special_tray_op names its owner for the time of the send).

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace qly {
+
 constexpr uint32_t RF_TRAY_VISIBLE = 0x1;  // shown in the real tray (when RF_TRAY_DEFAULT is clear)
 constexpr uint32_t RF_MENU_VISIBLE = 0x2;  // shown in our menu (when RF_MENU_DEFAULT is clear)
 constexpr uint32_t RF_TRAY_DEFAULT = 0x4;  // tray visibility follows DefaultFlags bit 0x1
@@ -25,3 +27,5 @@ inline bool RuleCarriesNoInformation(uint32_t flags) {
 inline uint32_t RuleSpecialPosition(uint32_t flags) {
     return flags >> kSpecialPositionShift;
 }
+
+}  // namespace qly
