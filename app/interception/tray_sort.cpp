@@ -20,7 +20,7 @@ HWND TrayWindow() {
     return reinterpret_cast<HWND>(static_cast<uintptr_t>(g_shell_tray_hwnd));
 }
 
-bool ShownInTray(TrayItem* item) {
+bool IsShownInTray(TrayItem* item) {
     uint32_t flags = 0;
     uint32_t validity = 0;
     EffectiveVisibility(item->hwnd, item->uid, &flags, &validity, item, nullptr);
@@ -104,7 +104,7 @@ int DoSort2() {
             TrayItem* a = find_qly(m.move_hwnd, m.move_uid);
             TrayItem* b = find_qly(m.before_hwnd, m.before_uid);
             if (a != nullptr && b != nullptr) {
-                FollowMoveInRegistry(Registry(), a, b, ShownInTray);
+                FollowMoveInRegistry(Registry(), a, b, IsShownInTray);
                 registry_changed = true;
             }
         }

@@ -10,10 +10,11 @@
 
 #include <string>
 
+#include "app/base/program_names.h"
+
 namespace qly {
 
-// The per-user settings key that holds the Language value.
-inline constexpr char kLanguageSettingsKey[] = "Software\\KARNOVELDAHUS\\QUILLORY";
+// The Language value of the per-user settings key (kSettingsKeyPath).
 inline constexpr char kLanguageValueName[] = "Language";
 
 // What the menu translation needs from the owner of owner-drawn entries, so that it can
@@ -29,7 +30,7 @@ class OwnerDrawnEntries {
 };
 
 // Where language files and built-in texts come from. Defaults: the folder of the program's
-// executable, the executable's own resources, HKEY_CURRENT_USER and kLanguageSettingsKey.
+// executable, the executable's own resources, HKEY_CURRENT_USER and kSettingsKeyPath.
 void SetLanguageProgramFolder(const std::string& folder);
 void SetLanguageModule(HINSTANCE module);
 // The main window keeps its caption whatever a language file says (a second instance
@@ -37,7 +38,7 @@ void SetLanguageModule(HINSTANCE module);
 void SetLanguageMainWindow(HWND main_window);
 
 // Reads Language and makes a language file active when it names a valid one.
-bool InitLanguage(const char* settings_key = kLanguageSettingsKey);
+bool InitLanguage(const char* settings_key = kSettingsKeyPath);
 // For WM_INITDIALOG of every dialog and page.
 void TranslateDialog(HWND dialog, int dialog_id);
 // For the tray menu after loading its resource (section "M_<id>"). Owner-drawn items are
@@ -52,7 +53,7 @@ int UiMessageBox(HINSTANCE module, HWND owner, UINT text_id, UINT caption_id, UI
 void CreditLine(HWND edit);
 void FillLanguageList(HWND combo);
 // Makes the selected entry current and stores it; true when the active file changed.
-bool ApplyLanguageChoice(HWND combo, const char* settings_key = kLanguageSettingsKey);
+bool ApplyLanguageChoice(HWND combo, const char* settings_key = kSettingsKeyPath);
 
 // The state behind the list, for the User Interface page and for tests.
 const std::string& ActiveLanguageFile();  // empty when the built-in texts are used

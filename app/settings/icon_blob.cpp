@@ -3,7 +3,10 @@
 
 #include <cstring>
 
+#include "app/base/unique_handle.h"
 #include "app/settings/serialized_icon.h"
+
+namespace qly {
 
 namespace {
 
@@ -21,21 +24,6 @@ class DesktopDc {
   private:
     HWND m_window;
     HDC m_dc;
-};
-
-class UniqueBitmap {
-  public:
-    explicit UniqueBitmap(HBITMAP bitmap = nullptr) : m_bitmap(bitmap) {}
-    ~UniqueBitmap() {
-        if (m_bitmap)
-            DeleteObject(m_bitmap);
-    }
-    UniqueBitmap(const UniqueBitmap&) = delete;
-    UniqueBitmap& operator=(const UniqueBitmap&) = delete;
-    HBITMAP get() const { return m_bitmap; }
-
-  private:
-    HBITMAP m_bitmap;
 };
 
 // One bitmap as a block; empty when GDI cannot describe or read it.
@@ -111,3 +99,5 @@ HICON DeserializeIcon(const uint8_t* blob, size_t size) {
     ii.hbmColor = colour.get();
     return CreateIconIndirect(&ii);
 }
+
+}  // namespace qly

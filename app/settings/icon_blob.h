@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace qly {
+
 // The stored bytes of `icon`; empty when there is no icon or it cannot be read.
 std::vector<uint8_t> SerializeIcon(HICON icon);
 
@@ -18,3 +20,5 @@ std::vector<uint8_t> SerializeIconBitmaps(HBITMAP mask, HBITMAP colour);
 // A new icon from stored bytes, owned by the caller; null for a blob that fails the checks
 // or that GDI refuses.
 HICON DeserializeIcon(const uint8_t* blob, size_t size);
+
+}  // namespace qly

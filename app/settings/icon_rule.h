@@ -8,40 +8,11 @@
 #include <cstdint>
 #include <list>
 
+#include "app/base/unique_handle.h"
 #include "app/settings/rule_flags.h"
 #include "app/settings/rule_value.h"
 
-// Owns one icon handle and destroys it.
-class UniqueIcon {
-  public:
-    UniqueIcon() = default;
-    explicit UniqueIcon(HICON icon) : m_icon(icon) {}
-    ~UniqueIcon() { reset(); }
-    UniqueIcon(UniqueIcon&& other) noexcept : m_icon(other.release()) {}
-    UniqueIcon& operator=(UniqueIcon&& other) noexcept {
-        if (this != &other)
-            reset(other.release());
-        return *this;
-    }
-    UniqueIcon(const UniqueIcon&) = delete;
-    UniqueIcon& operator=(const UniqueIcon&) = delete;
-
-    HICON get() const { return m_icon; }
-    explicit operator bool() const { return m_icon != nullptr; }
-    HICON release() {
-        HICON icon = m_icon;
-        m_icon = nullptr;
-        return icon;
-    }
-    void reset(HICON icon = nullptr) {
-        if (m_icon)
-            DestroyIcon(m_icon);
-        m_icon = icon;
-    }
-
-  private:
-    HICON m_icon = nullptr;
-};
+namespace qly {
 
 struct IconRule {
     uint64_t window = 0;      // owner window when created or last applied; 0 when loaded
@@ -55,3 +26,5 @@ struct IconRule {
 static_assert(sizeof(IconRule::process_name) == 128, "process name field of 128 characters");
 
 using RuleList = std::list<IconRule>;
+
+}  // namespace qly

@@ -3,6 +3,8 @@
 
 #include "app/settings/registry_ops.h"
 
+namespace qly {
+
 namespace {
 
 UniqueKey OpenSub(HKEY parent, const std::string& subkey, REGSAM access) {
@@ -68,6 +70,19 @@ bool RegistryKeyStore::CreateKey(const std::string& subkey) {
 }
 
 bool RegistryKeyStore::DeleteKey(const std::string& subkey) {
+    // RegDeleteKey refuses a key with sub-keys. None of ours has any, but a staging key
+    // that somebody gave one would otherwise stay for ever and stop every later save. The
+    // sub-keys go first, so the key's own values still leave in the one last write.
+    if (UniqueKey key = OpenSub(m_settings, subkey, KEY_ALL_ACCESS)) {
+        char child[256];
+        DWORD length = sizeof child;
+        while (RegEnumKeyExA(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) ==
+               ERROR_SUCCESS) {
+            if (RegDeleteTreeA(key.get(), child) != ERROR_SUCCESS)
+                return false;
+            length = sizeof child;
+        }
+    }
     return RegDeleteKeyA(m_settings, subkey.c_str()) == ERROR_SUCCESS;
 }
 
@@ -85,3 +100,5 @@ bool RegistryKeyStore::DeleteValue(const std::string& subkey, const std::string&
         return false;
     return RegDeleteValueA(key.get(), name.c_str()) == ERROR_SUCCESS;
 }
+
+}  // namespace qly

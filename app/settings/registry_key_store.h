@@ -7,6 +7,8 @@
 
 #include "app/settings/rule_store.h"
 
+namespace qly {
+
 class RegistryKeyStore : public SettingsKeyStore {
   public:
     explicit RegistryKeyStore(HKEY settings_key) : m_settings(settings_key) {}
@@ -21,3 +23,5 @@ class RegistryKeyStore : public SettingsKeyStore {
   private:
     HKEY m_settings;
 };
+
+}  // namespace qly

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-const char kSettingsKeyPath[] = "Software\\KARNOVELDAHUS\\QUILLORY";
+namespace qly {
 
 LONG OpenSettingsKey(HKEY root, const char* path, HKEY* key, int create) {
     LONG rc = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, key);
@@ -61,3 +61,17 @@ LONG WriteString(HKEY key, const char* name, const char* text) {
     return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                           static_cast<DWORD>(std::strlen(text) + 1));
 }
+
+bool ReadSettingDword(const char* name, uint32_t* value, HKEY root) {
+    UniqueKey key;
+    return OpenSettingsKey(root, kSettingsKeyPath, key.out(), 0) == ERROR_SUCCESS &&
+           ReadDword(key.get(), name, value) == ERROR_SUCCESS;
+}
+
+bool WriteSettingDword(const char* name, uint32_t value) {
+    UniqueKey key;
+    return OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 1) == ERROR_SUCCESS &&
+           WriteDword(key.get(), name, value) == ERROR_SUCCESS;
+}
+
+}  // namespace qly

@@ -1,6 +1,6 @@
-// The small registry operations every part of the program uses for its own values, and the
-// key paths of the settings. Each returns the Win32 error code (0 = success); a failed read
-// leaves the caller's variable as it was. UniqueKey closes what it holds.
+// The small registry operations every part of the program uses for its own values (each
+// returns the Win32 error code, 0 = success; a failed read leaves the caller's variable as
+// it was), and the one-value reads and writes of the per-user settings key.
 #pragma once
 
 #include <windows.h>
@@ -8,42 +8,10 @@
 #include <cstdint>
 #include <string>
 
-extern const char kSettingsKeyPath[];  // "Software\KARNOVELDAHUS\QUILLORY"
+#include "app/base/program_names.h"
+#include "app/base/unique_handle.h"
 
-class UniqueKey {
-  public:
-    UniqueKey() = default;
-    explicit UniqueKey(HKEY key) : m_key(key) {}
-    ~UniqueKey() { reset(); }
-    UniqueKey(UniqueKey&& other) noexcept : m_key(other.release()) {}
-    UniqueKey& operator=(UniqueKey&& other) noexcept {
-        if (this != &other)
-            reset(other.release());
-        return *this;
-    }
-    UniqueKey(const UniqueKey&) = delete;
-    UniqueKey& operator=(const UniqueKey&) = delete;
-
-    HKEY get() const { return m_key; }
-    HKEY* out() {
-        reset();
-        return &m_key;
-    }
-    explicit operator bool() const { return m_key != nullptr; }
-    HKEY release() {
-        HKEY k = m_key;
-        m_key = nullptr;
-        return k;
-    }
-    void reset(HKEY key = nullptr) {
-        if (m_key)
-            RegCloseKey(m_key);
-        m_key = key;
-    }
-
-  private:
-    HKEY m_key = nullptr;
-};
+namespace qly {
 
 // Opens `path` under `root` with full access; when that fails and `create` is non-zero,
 // creates it.
@@ -57,3 +25,12 @@ LONG ReadRaw(HKEY key, const char* name, void* buffer, DWORD* size);
 // the first zero. An empty or one-byte value is an empty string and success.
 LONG ReadStringAlloc(HKEY key, const char* name, std::string* text);
 LONG WriteString(HKEY key, const char* name, const char* text);
+
+// One value of the settings key (kSettingsKeyPath) under `root`, for the values their
+// owners read and write at the moment they need them (FlagLog, FlagLogOff, AutoRunQly, ...).
+// A read does not create the key and leaves `value` as it was when it fails; a write
+// creates the key when missing. Both give true on success.
+bool ReadSettingDword(const char* name, uint32_t* value, HKEY root = HKEY_CURRENT_USER);
+bool WriteSettingDword(const char* name, uint32_t value);
+
+}  // namespace qly

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace qly {
+
 constexpr uint32_t RF_TRAY_VISIBLE = 0x1;  // shown in the real tray (when RF_TRAY_DEFAULT is clear)
 constexpr uint32_t RF_MENU_VISIBLE = 0x2;  // shown in our menu (when RF_MENU_DEFAULT is clear)
 constexpr uint32_t RF_TRAY_DEFAULT = 0x4;  // tray visibility follows DefaultFlags bit 0x1
@@ -45,3 +47,5 @@ inline bool ShownInTray(uint32_t rule_flags, uint32_t default_flags) {
 inline bool ShownInMenu(uint32_t rule_flags, uint32_t default_flags) {
     return (ResolveVisibility(rule_flags, default_flags) & kShownInMenu) != 0;
 }
+
+}  // namespace qly

@@ -7,6 +7,8 @@
 //                 write. No rule can have an empty name, so the mark never looks like one.
 #include "app/settings/rule_store.h"
 
+namespace qly {
+
 const char kRulesKeyName[] = "RULES";
 const char kRulesStagingKeyName[] = "RULES.saving";
 
@@ -42,7 +44,16 @@ bool ReadCommittedStaging(SettingsKeyStore& store, std::vector<RawValue>& staged
     return marked;
 }
 
-// Makes RULES hold exactly `values`, in this order: empty it, then write them.
+// A value a load takes as a rule (also one whose icon it has to drop).
+bool IsUsableRule(const RawValue& value) {
+    StoredRule ignored;
+    const RuleValueVerdict verdict = DecodeRuleValue(value, ignored);
+    return verdict == RuleValueVerdict::kRule || verdict == RuleValueVerdict::kRuleIconDropped;
+}
+
+// Makes the rules of RULES exactly `values`, in this order: remove the old rules, then
+// write the new ones. Values that are no rule to us stay as they are: a newer version's
+// rules or another writer's values must survive a save of this one.
 bool RewriteRules(SettingsKeyStore& store, const std::vector<RawValue>& values) {
     if (!store.KeyExists(kRulesKeyName) && !store.CreateKey(kRulesKeyName))
         return false;
@@ -50,8 +61,10 @@ bool RewriteRules(SettingsKeyStore& store, const std::vector<RawValue>& values) 
     if (!store.ReadValues(kRulesKeyName, old))
         return false;
     bool ok = true;
-    for (const auto& v : old)
-        ok = store.DeleteValue(kRulesKeyName, v.name) && ok;
+    for (const auto& v : old) {
+        if (IsUsableRule(v))
+            ok = store.DeleteValue(kRulesKeyName, v.name) && ok;
+    }
     for (const auto& v : values)
         ok = store.WriteValue(kRulesKeyName, v) && ok;
     return ok;
@@ -124,3 +137,5 @@ bool SaveStoredRules(SettingsKeyStore& store, const std::vector<StoredRule>& rul
         return false;
     return store.DeleteKey(kRulesStagingKeyName);
 }
+
+}  // namespace qly

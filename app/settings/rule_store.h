@@ -4,7 +4,7 @@
 // them the truth in one write, and only then is RULES rewritten; a load finishes a committed
 // save that was cut short and throws away one that was not committed. Loading keeps every
 // value that can be a rule and reports the ones it skips, so one odd value never costs the
-// rules behind it.
+// rules behind it; a save keeps the skipped values as they are.
 #pragma once
 
 #include <functional>
@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/settings/rule_value.h"
+
+namespace qly {
 
 // The registry operations rule loading and saving need, on sub-keys of the settings key.
 // Every call that changes the registry is one registry write.
@@ -22,7 +24,8 @@ class SettingsKeyStore {
     // Every value of the sub-key in enumeration order, whatever its size or type.
     virtual bool ReadValues(const std::string& subkey, std::vector<RawValue>& values) = 0;
     virtual bool CreateKey(const std::string& subkey) = 0;
-    // Removes the sub-key with all its values in one write.
+    // Removes the sub-key with all its values in one write (sub-keys of its own, which no
+    // writer of ours makes, go first).
     virtual bool DeleteKey(const std::string& subkey) = 0;
     virtual bool WriteValue(const std::string& subkey, const RawValue& value) = 0;
     virtual bool DeleteValue(const std::string& subkey, const std::string& name) = 0;
@@ -42,5 +45,8 @@ bool LoadStoredRules(SettingsKeyStore& store,
                      const SkippedValueReporter& report_skipped);
 
 // Replaces the stored rules by `rules`, written in this order. At every registry write of
-// the way, the next LoadStoredRules finds either the old rules or exactly these.
+// the way, the next LoadStoredRules finds either the old rules or exactly these. Values of
+// RULES that a load skips are left untouched (a rule of the same name replaces one).
 bool SaveStoredRules(SettingsKeyStore& store, const std::vector<StoredRule>& rules);
+
+}  // namespace qly

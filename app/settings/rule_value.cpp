@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+namespace qly {
+
 namespace {
 
 int HexDigit(char c) {
@@ -101,3 +103,5 @@ const char* DescribeVerdict(RuleValueVerdict verdict) {
     }
     return "?";
 }
+
+}  // namespace qly

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace qly {
+
 // Registry value types, with the numbers of the Windows registry.
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegBinary = 3;
@@ -70,3 +72,5 @@ enum class RuleValueVerdict {
 RuleValueVerdict DecodeRuleValue(const RawValue& value, StoredRule& rule);
 
 const char* DescribeVerdict(RuleValueVerdict verdict);
+
+}  // namespace qly

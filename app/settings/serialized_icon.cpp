@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+namespace qly {
+
 namespace {
 
 uint32_t GetU32(const uint8_t* p) {
@@ -173,3 +175,5 @@ bool ParseSerializedIcon(const uint8_t* data, size_t size, SerializedIconView& v
     // The total counts exactly the blocks; anything else is a blob we did not write.
     return at == total;
 }
+
+}  // namespace qly

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace qly {
+
 #pragma pack(push, 1)
 // BITMAPINFOHEADER, byte for byte, so the core needs no windows.h.
 struct DibHeader {
@@ -25,6 +27,7 @@ struct DibHeader {
     uint32_t clr_important;
 };
 #pragma pack(pop)
+
 static_assert(sizeof(DibHeader) == 40, "BITMAPINFOHEADER is 40 bytes");
 static_assert(offsetof(DibHeader, planes) == 12 && offsetof(DibHeader, bit_count) == 14,
               "planes and bit count at 12 and 14");
@@ -93,3 +96,5 @@ struct SerializedIconView {
 // plain bottom-up RGB header whose colour table and pixel count are exactly what GDI will
 // read. False means: no icon.
 bool ParseSerializedIcon(const uint8_t* data, size_t size, SerializedIconView& view);
+
+}  // namespace qly

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace qly {
+
 namespace {
 
 constexpr uint8_t kScrambleSeed = 0xC3;
@@ -61,3 +63,5 @@ void DecodePasswordWord(uint32_t stored, uint32_t& length, uint32_t& ask_before_
     length = word & kLengthBits;
     ask_before_menu = word >> 31;
 }
+
+}  // namespace qly

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace qly {
+
 constexpr uint32_t kPasswordCapacity = 256;
 
 struct SettingsPassword {
@@ -38,3 +40,5 @@ bool PasswordMatches(const SettingsPassword& password, std::string_view typed);
 // The disguised length word stored as hot_key_vkey_00 and its reverse.
 uint32_t EncodePasswordWord(uint32_t length, uint32_t ask_before_menu);
 void DecodePasswordWord(uint32_t stored, uint32_t& length, uint32_t& ask_before_menu);
+
+}  // namespace qly

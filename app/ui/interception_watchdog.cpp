@@ -27,20 +27,6 @@ namespace qly {
 
 namespace {
 
-void WriteFlagLogOff(uint32_t value) {
-    UniqueKey key;
-    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 1) == 0)
-        WriteDword(key.get(), "FlagLogOff", value);
-}
-
-uint32_t ReadFlagLogOff() {
-    uint32_t value = 0;
-    UniqueKey key;
-    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 0) == 0)
-        ReadDword(key.get(), "FlagLogOff", &value);
-    return value;
-}
-
 void PostExit() {
     PostMessageA(App().main, WM_COMMAND, ID_CMD_EXIT, 0);
 }
@@ -76,7 +62,9 @@ void CloseQuestion() {
 
 void AskToLogOff() {
     ProgramState& app = App();
-    const bool tried = ReadFlagLogOff() != 0;
+    uint32_t log_off = 0;
+    ReadSettingDword("FlagLogOff", &log_off);
+    const bool tried = log_off != 0;
     app.question_open = true;
     SetTimer(app.main, kTimerWatchdog, app.periods.question_ms, nullptr);
     const int answer =
@@ -141,7 +129,7 @@ void TasksAfterInterception() {
     if (app.relaunch)
         ReRegisterRunOnce();
     UninstallHooks();
-    WriteFlagLogOff(0);
+    WriteSettingDword("FlagLogOff", 0);
     SetTimer(app.main, kTimerPurge, 2000, nullptr);
 }
 

@@ -86,21 +86,16 @@ void LearnProgramPath() {
 }
 
 void ReadDesiredAutostart() {
-    UniqueKey key;
-    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 0) != 0)
-        return;
-    ReadDword(key.get(), "DesiredRunOnce", &g_settings.desired_run_once);
-    ReadDword(key.get(), "DesiredStartUp", &g_settings.desired_start_up);
+    ReadSettingDword("DesiredRunOnce", &g_settings.desired_run_once);
+    ReadSettingDword("DesiredStartUp", &g_settings.desired_start_up);
 }
 
 // A start at log-on continues only while the own autostart is switched on: the user's
 // AutoRunQly, or the machine's when the user has none.
 bool OwnAutostartEnabled() {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        UniqueKey key;
         uint32_t value = 0;
-        if (OpenSettingsKey(root, kSettingsKeyPath, key.out(), 0) == 0 &&
-            ReadDword(key.get(), "AutoRunQly", &value) == 0)
+        if (ReadSettingDword("AutoRunQly", &value, root))
             return value != 0;
     }
     return false;
@@ -108,9 +103,7 @@ bool OwnAutostartEnabled() {
 
 uint32_t ReadFlagLog() {
     uint32_t value = 0;
-    UniqueKey key;
-    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 0) == 0)
-        ReadDword(key.get(), "FlagLog", &value);
+    ReadSettingDword("FlagLog", &value);
     return value;
 }
 
@@ -219,6 +212,8 @@ bool StartInterception() {
     const uint32_t flag_log = ReadFlagLog();
     if (flag_log)
         OpenLog(app.folder, flag_log);
+    // The settings were loaded with the main window, before there was a log to tell.
+    WritePendingSettingsNotes();
     SetPriorityClass(GetCurrentProcess(),
                      g_flag_high_priority ? HIGH_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
     // The hook must never be installed before somebody listens to it.
@@ -299,10 +294,7 @@ void EndSession(const StartSeams& seams) {
     ProgramState& app = App();
     if (app.exit_action == ExitAction::kNone)
         return;
-    UniqueKey key;
-    if (OpenSettingsKey(HKEY_CURRENT_USER, kSettingsKeyPath, key.out(), 1) == 0)
-        WriteDword(key.get(), "FlagLogOff", 1);
-    key.reset();
+    WriteSettingDword("FlagLogOff", 1);
     const UINT flags = app.exit_action == ExitAction::kRestart ? EWX_REBOOT : EWX_LOGOFF;
     (seams.exit_windows ? seams.exit_windows : ExitWindowsWithPrivilege)(flags, 0);
 }

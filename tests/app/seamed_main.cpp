@@ -44,7 +44,7 @@ DWORD WINAPI SaveLoop(void*) {
     for (unsigned long n = 0;; ++n) {
         {
             qly::InterceptionGuard lock(qly::InterceptionLock());
-            SaveSettings();
+            qly::SaveSettings();
         }
         if (n == 0) {
             HANDLE f =

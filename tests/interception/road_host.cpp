@@ -51,7 +51,7 @@ RoadHost::RoadHost(bool purge_timer) {
     qly::InitProcessApi();
     {
         qly::InterceptionGuard lock(qly::InterceptionLock());
-        LoadSettings();
+        qly::LoadSettings();
     }
     qly::ConnectRuleCacheToSettings();
     m_main_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -378,10 +378,10 @@ TEST_F(Road, ChangedDefaultRemovesAndReAddsExactlyTheIconsThatFollowIt) {
     for (uint32_t uid = 1; uid <= 3; ++uid)
         ASSERT_EQ(Notify(kAdd, A(), uid).result, 1);
     qly::ApplyDefaultTrayChange(1);
-    g_settings.default_flags = 2;
+    qly::g_settings.default_flags = 2;
     EXPECT_EQ(TrayOrder(), (std::vector<uint32_t>{2}));
     qly::ApplyDefaultTrayChange(0);
-    g_settings.default_flags = 3;
+    qly::g_settings.default_flags = 3;
     std::vector<uint32_t> order = TrayOrder();
     std::sort(order.begin(), order.end());
     EXPECT_EQ(order, (std::vector<uint32_t>{1, 2, 3}));

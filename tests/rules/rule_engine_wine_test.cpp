@@ -17,6 +17,9 @@
 #include "tests/interception/forward_builder.h"
 
 namespace qly_rules_test {
+
+using namespace qly;
+
 namespace {
 
 using qly_interception_test::Forward;

@@ -11,12 +11,12 @@
 // except that 1-bit blocks get black and white as a mask has; pixel bytes a counting
 // pattern.
 inline std::vector<uint8_t> SampleBlock(int32_t width, int32_t height, uint16_t bits) {
-    BitmapBlockPlan plan;
-    if (!PlanBitmapBlock(width, height, 1, bits, plan))
+    qly::BitmapBlockPlan plan;
+    if (!qly::PlanBitmapBlock(width, height, 1, bits, plan))
         return {};
-    std::vector<uint8_t> block = NewBitmapBlock(plan, width, height, 1, bits);
-    const size_t table_at = kBlockSizeField + sizeof(DibHeader);
-    for (size_t i = 0; table_at + 4 * i + 3 < kBlockSizeField + plan.header_size; ++i) {
+    std::vector<uint8_t> block = qly::NewBitmapBlock(plan, width, height, 1, bits);
+    const size_t table_at = qly::kBlockSizeField + sizeof(qly::DibHeader);
+    for (size_t i = 0; table_at + 4 * i + 3 < qly::kBlockSizeField + plan.header_size; ++i) {
         block[table_at + 4 * i] = static_cast<uint8_t>(i * 3);
         block[table_at + 4 * i + 1] = static_cast<uint8_t>(i * 11);
         block[table_at + 4 * i + 2] = static_cast<uint8_t>(i * 37);
@@ -27,7 +27,7 @@ inline std::vector<uint8_t> SampleBlock(int32_t width, int32_t height, uint16_t 
         }
     }
     for (uint32_t i = 0; i < plan.image_size; ++i) {
-        block[kBlockSizeField + plan.header_size + i] = static_cast<uint8_t>(i * 7 + 1);
+        block[qly::kBlockSizeField + plan.header_size + i] = static_cast<uint8_t>(i * 7 + 1);
     }
     return block;
 }
@@ -36,5 +36,5 @@ inline std::vector<uint8_t> SampleBlock(int32_t width, int32_t height, uint16_t 
 inline std::vector<uint8_t> SampleIconBlob(int32_t side, uint16_t bits) {
     const std::vector<uint8_t> mask = SampleBlock(side, side, 1);
     const std::vector<uint8_t> colour = SampleBlock(side, side, bits);
-    return AssembleSerializedIcon(&mask, &colour);
+    return qly::AssembleSerializedIcon(&mask, &colour);
 }

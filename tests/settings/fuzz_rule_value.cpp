@@ -7,6 +7,8 @@
 
 #include "app/settings/rule_value.h"
 
+using namespace qly;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,6 +6,8 @@
 
 #include "app/settings/serialized_icon.h"
 
+using namespace qly;
+
 namespace {
 
 void Touch(const uint8_t* p, size_t n, unsigned& sum) {

@@ -13,13 +13,14 @@ struct SaveInterrupted : std::runtime_error {
     SaveInterrupted() : std::runtime_error("interrupted") {}
 };
 
-class InterruptingStore : public SettingsKeyStore {
+class InterruptingStore : public qly::SettingsKeyStore {
   public:
-    InterruptingStore(SettingsKeyStore& inner, int budget) : m_inner(inner), m_budget(budget) {}
+    InterruptingStore(qly::SettingsKeyStore& inner, int budget)
+        : m_inner(inner), m_budget(budget) {}
     int writes() const { return m_writes; }
 
     bool KeyExists(const std::string& subkey) override { return m_inner.KeyExists(subkey); }
-    bool ReadValues(const std::string& subkey, std::vector<RawValue>& values) override {
+    bool ReadValues(const std::string& subkey, std::vector<qly::RawValue>& values) override {
         return m_inner.ReadValues(subkey, values);
     }
     bool CreateKey(const std::string& subkey) override {
@@ -30,7 +31,7 @@ class InterruptingStore : public SettingsKeyStore {
         Spend();
         return m_inner.DeleteKey(subkey);
     }
-    bool WriteValue(const std::string& subkey, const RawValue& value) override {
+    bool WriteValue(const std::string& subkey, const qly::RawValue& value) override {
         Spend();
         return m_inner.WriteValue(subkey, value);
     }
@@ -45,7 +46,7 @@ class InterruptingStore : public SettingsKeyStore {
             throw SaveInterrupted();
         ++m_writes;
     }
-    SettingsKeyStore& m_inner;
+    qly::SettingsKeyStore& m_inner;
     int m_budget;  // negative: unlimited
     int m_writes = 0;
 };

@@ -19,12 +19,12 @@ inline bool SameRegistryName(const std::string& a, const std::string& b) {
            });
 }
 
-class MemoryKeyStore : public SettingsKeyStore {
+class MemoryKeyStore : public qly::SettingsKeyStore {
   public:
-    std::map<std::string, std::vector<RawValue>> keys;
+    std::map<std::string, std::vector<qly::RawValue>> keys;
 
     bool KeyExists(const std::string& subkey) override { return keys.count(subkey) != 0; }
-    bool ReadValues(const std::string& subkey, std::vector<RawValue>& values) override {
+    bool ReadValues(const std::string& subkey, std::vector<qly::RawValue>& values) override {
         auto it = keys.find(subkey);
         if (it == keys.end())
             return false;
@@ -36,7 +36,7 @@ class MemoryKeyStore : public SettingsKeyStore {
         return true;
     }
     bool DeleteKey(const std::string& subkey) override { return keys.erase(subkey) != 0; }
-    bool WriteValue(const std::string& subkey, const RawValue& value) override {
+    bool WriteValue(const std::string& subkey, const qly::RawValue& value) override {
         auto it = keys.find(subkey);
         if (it == keys.end())
             return false;
@@ -56,9 +56,10 @@ class MemoryKeyStore : public SettingsKeyStore {
             return false;
         auto& vs = it->second;
         const auto n = vs.size();
-        vs.erase(std::remove_if(vs.begin(), vs.end(),
-                                [&](const RawValue& v) { return SameRegistryName(v.name, name); }),
-                 vs.end());
+        vs.erase(
+            std::remove_if(vs.begin(), vs.end(),
+                           [&](const qly::RawValue& v) { return SameRegistryName(v.name, name); }),
+            vs.end());
         return vs.size() != n;
     }
 };

@@ -1,6 +1,7 @@
 // The RULES key across loads and saves: a save leaves exactly the list in list order, a
 // save cut off after any number of registry writes leaves the old or the new rules and
-// nothing in between, and one value a load cannot use never costs the rules behind it.
+// nothing in between, and one value a load cannot use never costs the rules behind it and
+// survives the next save.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +12,8 @@
 #include "tests/settings/blob_samples.h"
 #include "tests/settings/interrupting_store.h"
 #include "tests/settings/memory_key_store.h"
+
+using namespace qly;
 
 namespace {
 
@@ -64,7 +67,7 @@ TEST(RuleStore, AFreshKeyIsCreatedEmpty) {
     EXPECT_TRUE(store.keys[kRulesKeyName].empty());
 }
 
-TEST(RuleStore, ASaveLeavesExactlyTheListInListOrder) {
+TEST(RuleStore, ASaveLeavesExactlyTheListInListOrderAndWhatIsNoRuleUntouched) {
     MemoryKeyStore store = StoreWith(kOld);
     RawValue stray;
     stray.name = "something else";
@@ -73,12 +76,15 @@ TEST(RuleStore, ASaveLeavesExactlyTheListInListOrder) {
     store.keys[kRulesKeyName].push_back(stray);
 
     ASSERT_TRUE(SaveStoredRules(store, kNew));
-    EXPECT_EQ(Encoded(kNew), store.keys[kRulesKeyName]);
+    std::vector<RawValue> expected = {stray};
+    for (const RawValue& v : Encoded(kNew))
+        expected.push_back(v);
+    EXPECT_EQ(expected, store.keys[kRulesKeyName]);
     EXPECT_FALSE(store.KeyExists(kRulesStagingKeyName));
     EXPECT_EQ(kNew, Load(store));
 
     ASSERT_TRUE(SaveStoredRules(store, {}));
-    EXPECT_TRUE(store.keys[kRulesKeyName].empty());
+    EXPECT_EQ(std::vector<RawValue>{stray}, store.keys[kRulesKeyName]);
 }
 
 TEST(RuleStore, ASaveCutAfterAnyWriteLeavesTheOldOrTheNewRules) {
@@ -180,7 +186,13 @@ TEST(RuleStore, OddValuesCostNoRuleAndAreReported) {
     EXPECT_EQ((std::vector<std::string>{"00000003short.exe", "00000004text.exe", "not a rule"}),
               skipped);
 
+    // What the load skipped stays as it was (a newer version's rules survive this one);
+    // the rules follow in list order, the big one in our own form.
+    const std::vector<RawValue> before = rules;
     ASSERT_TRUE(SaveStoredRules(store, loaded));
-    EXPECT_EQ(Encoded(expected), store.keys[kRulesKeyName]);
-    EXPECT_EQ(kRegDword, store.keys[kRulesKeyName][1].type);  // the big one, in our own form
+    std::vector<RawValue> after = {before[2], before[3], before[4]};
+    for (const RawValue& v : Encoded(expected))
+        after.push_back(v);
+    EXPECT_EQ(after, store.keys[kRulesKeyName]);
+    EXPECT_EQ(kRegDword, store.keys[kRulesKeyName][4].type);
 }

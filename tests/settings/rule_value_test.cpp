@@ -7,6 +7,8 @@
 
 #include "app/settings/rule_value.h"
 
+using namespace qly;
+
 namespace {
 
 RawValue Value(std::string name, uint32_t type, std::vector<uint8_t> data) {

@@ -8,6 +8,8 @@
 #include "app/settings/serialized_icon.h"
 #include "tests/settings/blob_samples.h"
 
+using namespace qly;
+
 namespace {
 
 void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {

@@ -1,29 +1,36 @@
 // LoadSettings and SaveSettings against the real registry (the Wine prefix of this build):
 // what a fresh user gets, what the settings key holds after a save and in which order, the
 // password values, the RULES key with names, types and icons of every depth class, values
-// left by other writers, and saves cut off after any number of registry writes.
+// left by other writers, saves cut off after any number of registry writes, and the ways a
+// load or a save can fail: what the log and the user are told, and what is never lost.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/diag/log.h"
+#include "app/diag/message_box_seam.h"
 #include "app/settings/icon_blob.h"
 #include "app/settings/registry_key_store.h"
 #include "app/settings/registry_ops.h"
 #include "app/settings/rule_store.h"
+#include "app/settings/rules_lock.h"
 #include "app/settings/serialized_icon.h"
 #include "app/settings/settings_store.h"
 #include "hooklib/qlydll.h"
 #include "tests/settings/blob_samples.h"
 #include "tests/settings/interrupting_store.h"
+
+using namespace qly;
 
 namespace {
 
@@ -205,6 +212,31 @@ IconPicture PictureOfIcon(HICON icon) {
     return PictureOfBlob(SerializeIcon(icon));
 }
 
+// A fresh log in a folder of its own; ReadLog gives what was written to it.
+std::string FreshLogFolder() {
+    char temp[MAX_PATH];
+    if (GetTempPathA(sizeof temp, temp) == 0)
+        return {};
+    const std::string folder = std::string(temp) + "qly_settings_log\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA((folder + "QUILLORY.LOG").c_str());
+    return folder;
+}
+
+std::string ReadLog(const std::string& folder) {
+    std::ifstream in(folder + "QUILLORY.LOG", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 class SettingsRegistry : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -278,11 +310,12 @@ TEST_F(SettingsRegistry, ASaveWritesEveryValueInItsOrderAndALoadReadsThemBack) {
     }
     SaveSettings();
 
+    // The settings table in its order, then the password's length word.
     const std::vector<std::string> order = {
-        "hot_key_mod_0",  "hot_key_vkey_0",  "hot_key_mod_1", "hot_key_vkey_1", "hot_key_mod_2",
-        "hot_key_vkey_2", "hot_key_vkey_00", "DefaultFlags",  "FlagNotify",     "ReverseTray",
-        "LateIntercept",  "DumpAlways",      "UseMinimize",   "AutoHideMenu",   "SortMenu",
-        "DesiredRunOnce", "DesiredStartUp",  "FlagSounds",    "HighPriority"};
+        "hot_key_mod_0",  "hot_key_vkey_0", "hot_key_mod_1", "hot_key_vkey_1", "hot_key_mod_2",
+        "hot_key_vkey_2", "DefaultFlags",   "FlagNotify",    "ReverseTray",    "LateIntercept",
+        "DumpAlways",     "UseMinimize",    "AutoHideMenu",  "SortMenu",       "DesiredRunOnce",
+        "DesiredStartUp", "FlagSounds",     "HighPriority",  "hot_key_vkey_00"};
     EXPECT_EQ(AsListed(order), NamesOf(kSettingsKeyPath));
     for (const auto& v : ValuesOf(kSettingsKeyPath)) {
         EXPECT_EQ(static_cast<DWORD>(REG_DWORD), v.type) << v.name;
@@ -586,21 +619,31 @@ TEST_F(SettingsRegistry, OddRuleValuesCostNoOtherRuleAndTheUnusableAreLogged) {
     PutValue(kRulesPath, long_name, REG_DWORD, Le32(0x1));
     PutValue(kRulesPath, longer_name, REG_DWORD, Le32(0x1));
 
-    char temp[MAX_PATH];
-    ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
-    const std::string folder = std::string(temp) + "qly_settings_log\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    DeleteFileA((folder + "QUILLORY.LOG").c_str());
-    ASSERT_TRUE(qly::OpenLog(folder, 1));
+    const std::vector<Value> skipped = {
+        {"00000003short.exe", REG_BINARY, {1, 0}},
+        {"00000004text.exe", REG_SZ, {'h', 'e', 'l', 'l', 'o', 0}},
+        {long_name, REG_DWORD, Le32(0x1)},
+        {longer_name, REG_DWORD, Le32(0x1)},
+    };
+
+    const std::string folder = FreshLogFolder();
+    ASSERT_TRUE(OpenLog(folder, 1));
     LoadSettings();
     SaveSettings();
     qly::CloseLog();
 
     ASSERT_EQ(3u, g_rule_list.size());
-    EXPECT_EQ(AsListed({"00000001first.exe", "00000002big.exe", "00000005last.exe"}),
+    // What the load could not use is kept as it was: it may be a newer version's rule.
+    EXPECT_EQ(AsListed({"00000003short.exe", "00000004text.exe", long_name, longer_name,
+                        "00000001first.exe", "00000002big.exe", "00000005last.exe"}),
               NamesOf(kRulesPath));
     for (const auto& v : ValuesOf(kRulesPath)) {
-        if (v.name == "00000001first.exe") {
+        const auto untouched = std::find_if(skipped.begin(), skipped.end(),
+                                            [&](const Value& k) { return k.name == v.name; });
+        if (untouched != skipped.end()) {
+            EXPECT_EQ(untouched->type, v.type) << v.name;
+            EXPECT_EQ(untouched->data, v.data) << v.name;
+        } else if (v.name == "00000001first.exe") {
             EXPECT_EQ(Le32(0x101), v.data);
         } else if (v.name == "00000002big.exe") {
             // Written back in our own form: flags alone.
@@ -617,10 +660,7 @@ TEST_F(SettingsRegistry, OddRuleValuesCostNoOtherRuleAndTheUnusableAreLogged) {
         }
     }
 
-    std::ifstream in(folder + "QUILLORY.LOG", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string log = text.str();
+    const std::string log = ReadLog(folder);
     EXPECT_NE(std::string::npos, log.find("00000003short.exe")) << log;
     EXPECT_NE(std::string::npos, log.find("00000004text.exe")) << log;
     EXPECT_NE(std::string::npos, log.find(long_name)) << log;
@@ -682,4 +722,137 @@ TEST_F(SettingsRegistry, ASaveCutAfterAnyRegistryWriteLeavesTheOldOrTheNewRules)
         seen_new = seen_new || seen == new_seen;
     }
     EXPECT_TRUE(seen_new);
+}
+
+TEST_F(SettingsRegistry, NotesOfALoadReachTheLogThatIsOpenedAfterIt) {
+    // Start-up loads the settings with the main window and opens the log after that.
+    PutValue(kSettingsKeyPath, "LateIntercept", REG_DWORD, Le32(9));
+    PutValue(kSettingsKeyPath, "hot_key_vkey_1", REG_DWORD, Le32(0x100));
+    PutValue(kRulesPath, "00000003short.exe", REG_BINARY, {1, 0});
+    g_flag_late_intercept = 2;
+    LoadSettings();
+    // Out of range: the defaults, not whatever was there, and not the stored value.
+    EXPECT_EQ(0u, g_flag_late_intercept);
+    EXPECT_EQ(0x6Du, g_settings.hot_key_vkey[1]);
+
+    const std::string folder = FreshLogFolder();
+    ASSERT_TRUE(OpenLog(folder, 1));
+    WritePendingSettingsNotes();
+    WritePendingSettingsNotes();
+    CloseLog();
+    const std::string log = ReadLog(folder);
+    EXPECT_EQ(1u, Occurrences(log, "LateIntercept = 9")) << log;
+    EXPECT_EQ(1u, Occurrences(log, "hot_key_vkey_1 = 256")) << log;
+    EXPECT_EQ(1u, Occurrences(log, "00000003short.exe")) << log;
+}
+
+TEST_F(SettingsRegistry, AStagingKeyWithASubKeyNoLongerStopsEverySave) {
+    const std::string staging = std::string(kRulesPath) + ".saving";
+    for (const bool committed : {false, true}) {
+        SCOPED_TRACE(committed ? "committed staging" : "uncommitted staging");
+        SetUp();
+        PutValue(kRulesPath, "00000001old.exe", REG_DWORD, Le32(0x101));
+        PutValue(staging.c_str(), "00000003staged.exe", REG_DWORD, Le32(0x102));
+        if (committed)
+            PutValue(staging.c_str(), "", REG_DWORD, Le32(1));
+        UniqueKey child;
+        ASSERT_EQ(
+            ERROR_SUCCESS,
+            OpenSettingsKey(HKEY_CURRENT_USER, (staging + "\\left over").c_str(), child.out(), 1));
+        child.reset();
+
+        LoadSettings();
+        AddRule(2, "new.exe", 0x201);
+        const SettingsSaveResult result = SaveSettings();
+        EXPECT_TRUE(result.ok());
+        EXPECT_FALSE(KeyExists(staging.c_str()));
+        const std::vector<std::string> expected =
+            committed ? AsListed({"00000003staged.exe", "00000002new.exe"})
+                      : AsListed({"00000001old.exe", "00000002new.exe"});
+        EXPECT_EQ(expected, NamesOf(kRulesPath));
+    }
+}
+
+namespace {
+
+std::vector<std::string> g_boxes;
+
+int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR, UINT) {
+    g_boxes.push_back(text);
+    return IDOK;
+}
+
+// Sets the access list of a key under the settings key; an empty list lets nobody in.
+void SetKeyAccess(const char* path, bool open) {
+    UniqueKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, WRITE_DAC, key.out()));
+    SECURITY_DESCRIPTOR sd;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    alignas(DWORD) BYTE acl_bytes[64];
+    auto* acl = reinterpret_cast<ACL*>(acl_bytes);
+    ASSERT_TRUE(InitializeAcl(acl, sizeof acl_bytes, ACL_REVISION));
+    // A null list lets everybody in; an empty one nobody.
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, open ? nullptr : acl, FALSE));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &sd));
+}
+
+}  // namespace
+
+TEST_F(SettingsRegistry, RulesThatCouldNotBeReadAreNeverSavedOverAndTheUserIsToldOnce) {
+    PutValue(kRulesPath, "00000001kept.exe", REG_DWORD, Le32(0x101));
+    PutValue(kRulesPath, "00000002kept.exe", REG_DWORD, Le32(0x2));
+    const std::vector<Value> before = ValuesOf(kRulesPath);
+    SetKeyAccess(kRulesPath, false);
+    LoadSettings();
+    SetKeyAccess(kRulesPath, true);
+    ASSERT_TRUE(g_rule_list.empty()) << "the rules were readable after all";
+
+    const std::string folder = FreshLogFolder();
+    ASSERT_TRUE(OpenLog(folder, 1));
+    AddRule(3, "new.exe", 0x3);
+    g_settings.sort_menu = 1;
+    const SettingsSaveResult first = SaveSettings();
+    const SettingsSaveResult second = SaveSettings();
+    CloseLog();
+
+    EXPECT_FALSE(first.ok());
+    EXPECT_TRUE(first.rules_held_back);
+    const std::vector<Value> after = ValuesOf(kRulesPath);
+    ASSERT_EQ(before.size(), after.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(before[i].name, after[i].name);
+        EXPECT_EQ(before[i].data, after[i].data);
+    }
+    // The settings values were saved all the same.
+    g_settings.sort_menu = 2;
+    LoadSettings();
+    EXPECT_EQ(1u, g_settings.sort_menu);
+    EXPECT_EQ(2u, g_rule_list.size());
+
+    EXPECT_NE(std::string::npos, ReadLog(folder).find("Stored rules not saved"));
+    g_boxes.clear();
+    const MessageBoxFunction previous = SetDiagMessageBox(&RecordBox);
+    TellUserSaveFailed(nullptr, first);
+    TellUserSaveFailed(nullptr, second);
+    SetDiagMessageBox(previous);
+    ASSERT_EQ(1u, g_boxes.size());
+    EXPECT_NE(std::string::npos, g_boxes[0].find("rules")) << g_boxes[0];
+}
+
+TEST_F(SettingsRegistry, ASaveWaitsForWhoeverHoldsTheRulesLock) {
+    LoadSettings();
+    AddRule(1, "a.exe", 0x101);
+    std::atomic<bool> saved{false};
+    RulesLock().lock();
+    std::thread saver([&] {
+        SaveSettings();
+        saved = true;
+    });
+    Sleep(300);
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(ValuesOf(kRulesPath).empty());
+    RulesLock().unlock();
+    saver.join();
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(std::vector<std::string>{"00000001a.exe"}, NamesOf(kRulesPath));
 }

@@ -7,6 +7,8 @@
 
 #include "app/settings/settings_password.h"
 
+using namespace qly;
+
 TEST(StoredPassword, ScrambledBytesFollowTheRotatingState) {
     uint8_t out[5] = {};
     ScramblePassword("hello", out);
