@@ -78,6 +78,7 @@ bool IsCxxRuntimeException(DWORD code) {
 constexpr ULONG kOverflowReserve = 32 * 1024;
 
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+GuardCleanup g_cleanup;
 std::terminate_handler g_previous_terminate = nullptr;
 INIT_ONCE g_filter_once = INIT_ONCE_STATIC_INIT;
 
@@ -299,8 +300,14 @@ void InstallDiagExceptionFilter() {
     InitOnceExecuteOnce(&g_filter_once, &InstallFilterOnce, nullptr, nullptr);
 }
 
+void SetGuardCleanup(GuardCleanup cleanup) {
+    g_cleanup = cleanup;
+}
+
 GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* context) noexcept {
     InstallDiagExceptionFilter();
+    const GuardCleanup cleanup = g_cleanup;
+    const intptr_t cleanup_mark = cleanup.mark ? cleanup.mark() : 0;
     // Leaves the filter room to run after a stack overflow (the system keeps this much
     // back from the thread's own use).
     ULONG reserve = kOverflowReserve;
@@ -321,6 +328,8 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
             // Back by the jump: the error could not travel as a C++ exception. A fault
             // while reporting it belongs to the guard outside.
             SetActiveFrame(frame.previous);
+            if (cleanup.restore)
+                cleanup.restore(cleanup_mark);
             EXCEPTION_POINTERS pointers = {&frame.record, &frame.context};
             if (frame.report_pending) {
                 _resetstkoflw();  // arm the stack's guard page again
@@ -331,11 +340,17 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
             result = GuardResult::kWinError;
         }
     } catch (WinErrorBase& error) {
+        // A fault leaves the faulting function's own locals behind even when the error
+        // travels on: a lock that function held is still held.
         SetActiveFrame(frame.previous);
+        if (cleanup.restore)
+            cleanup.restore(cleanup_mark);
         ShowReport(thread_name, error);
         result = GuardResult::kWinError;
     } catch (...) {
         SetActiveFrame(frame.previous);
+        if (cleanup.restore)
+            cleanup.restore(cleanup_mark);
         ShowAlarm(thread_name);
         result = GuardResult::kOtherError;
     }

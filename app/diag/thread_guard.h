@@ -48,6 +48,16 @@ void InstallDiagExceptionFilter();
 // shuts down.
 GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* context) noexcept;
 
+// What a guard puts right when a fault abandoned frames of its thread (their destructors
+// never ran): `mark` is asked when the guard starts, and `restore` gets that mark back
+// before the fault is reported. The program uses it for the lock of its shared model, so
+// that a fault under the lock never leaves every other thread waiting for it.
+struct GuardCleanup {
+    intptr_t (*mark)() = nullptr;
+    void (*restore)(intptr_t mark) = nullptr;
+};
+void SetGuardCleanup(GuardCleanup cleanup);
+
 template <typename Work>
 GuardResult RunGuarded(const char* thread_name, Work&& work) noexcept {
     using Callable = std::remove_reference_t<Work>;

@@ -2,6 +2,8 @@
 #include "app/interception/copy_data_thread.h"
 
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -25,22 +27,49 @@ namespace {
 constexpr char kReceiverClass[] = "CopyDataWnd";
 std::atomic<HWND> g_receiver{nullptr};
 
+// The log of the handler. The owner's program and window text are looked up before the
+// interception lock is taken: reading another window's text is a send to its thread, and
+// for a window of our own main thread that thread may be waiting for the lock just then.
 class DiagHandlerLog : public HandlerLog {
   public:
+    // Called without the lock, for the owner window of the request about to be decided.
+    void Prepare(const COPYDATASTRUCT* cds) {
+        m_window = 0;
+        if (!LogDetailEnabled() || cds->lpData == nullptr || cds->cbData < kTrayItemFixedSize)
+            return;
+        uint64_t window = 0;
+        std::memcpy(&window, static_cast<const uint8_t*>(cds->lpData) + offsetof(TrayItem, hwnd),
+                    sizeof window);
+        m_window = window;
+        char name[257] = {};
+        GetWindowProgramName(AsWindow(window), name, sizeof name, nullptr, nullptr);
+        m_program = name;
+        char text[257] = {};
+        if (GetWindowTextA(AsWindow(window), text, sizeof text) > 0) {
+            m_text = text;
+        } else {
+            GetClassNameA(AsWindow(window), text, sizeof text);
+            m_text = std::string("CLASS:") + text;
+        }
+    }
     uint32_t Flags() const override { return LogEnabled() ? LogFlags() : 0; }
     void Write(const std::string& line) override { LogLine("%s", line.c_str()); }
     std::string OwnerProgram(uint64_t hwnd) override {
-        char name[257] = {};
-        GetWindowProgramName(AsWindow(hwnd), name, sizeof name, nullptr, nullptr);
-        return name;
+        return hwnd == m_window ? m_program : std::string();
     }
+    // Under the lock nothing is sent: a window not prepared shows its class only.
     std::string OwnerText(uint64_t hwnd) override {
+        if (hwnd == m_window)
+            return m_text;
         char text[257] = {};
-        if (GetWindowTextA(AsWindow(hwnd), text, sizeof text) > 0)
-            return text;
         GetClassNameA(AsWindow(hwnd), text, sizeof text);
         return std::string("CLASS:") + text;
     }
+
+  private:
+    uint64_t m_window = 0;
+    std::string m_program;
+    std::string m_text;
 };
 
 }  // namespace
@@ -49,10 +78,14 @@ LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
     if (cds == nullptr)
         return kHookReplyPass;
     static DiagHandlerLog log;
+    log.Prepare(cds);
     HandlerResult result;
     uint64_t changed = 0;
     {
         InterceptionGuard lock(InterceptionLock());
+        // The icons are being given back at exit: nothing is hidden or registered any more.
+        if (PassEverything())
+            return kHookReplyPass;
         HandlerEnv env{Registry(), RecentDels(), {}};
         env.lookup = [](uint64_t hwnd, uint32_t uid, TrayItem* item) {
             RuleAnswer a;
@@ -86,13 +119,23 @@ std::exception_ptr g_escaped;
 
 LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_COPYDATA) {
-        try {
-            return AnswerForward(wparam, reinterpret_cast<const COPYDATASTRUCT*>(lparam));
-        } catch (...) {
-            g_escaped = std::current_exception();
+        // The shell's send reaches this procedure directly: a fault here would be stopped
+        // where the system delivered the message, past every guard of this thread, so the
+        // procedure has its own. A C++ error is kept for the thread's guard; a fault is
+        // reported here. Either way the request passes, and the receiver ends.
+        LRESULT reply = kHookReplyPass;
+        const GuardResult guard = RunGuarded(kCopyDataThreadName, [&] {
+            try {
+                reply = AnswerForward(wparam, reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+            } catch (...) {
+                g_escaped = std::current_exception();
+            }
+        });
+        if (g_escaped || guard != GuardResult::kCompleted) {
             PostQuitMessage(0);
             return kHookReplyPass;
         }
+        return reply;
     }
     if (message == WM_USER_QLY_HOOK_MSG || message == WM_COMMAND)
         return PostMessageA(MainWindow(), message, wparam, lparam);
@@ -134,6 +177,7 @@ HWND CopyDataWindow() {
 HWND StartCopyDataThread(DWORD wait_ms) {
     // From now on rule changes reach the icons the receiver registers.
     InstallTrayRuleEnvironment();
+    InstallLockReleaseAfterFault();
     UniqueKernelHandle thread(CreateThread(nullptr, 4096, CopyDataThread, nullptr,
                                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread)

@@ -2,9 +2,11 @@
 // interception_state.h.
 #include "app/interception/interception_state.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 
+#include "app/diag/thread_guard.h"
 #include "app/settings/rules_lock.h"
 #include "hooklib/handle_cast.h"
 #include "hooklib/qlydll.h"
@@ -18,20 +20,33 @@ class ShellIcons : public IconOps {
     // Another program's icon may not be copyable (it vanished, or the platform keeps icon
     // handles per process); the item then simply has no icon.
     uint64_t Copy(uint64_t icon) override { return SpecialCopyIcon(icon); }
-    void Destroy(uint64_t icon) override {
-        DestroyIcon(AsIcon(icon));
-    }
+    void Destroy(uint64_t icon) override { DestroyIcon(AsIcon(icon)); }
 };
 
 HWND g_main_window = nullptr;
 bool g_shutting_down = false;
+std::atomic<bool> g_pass_everything{false};
 std::map<int, RegistryListener> g_listeners;
 int g_next_listener = 1;
 
 }  // namespace
 
-std::recursive_mutex& InterceptionLock() {
+ModelLock& InterceptionLock() {
     return RulesLock();
+}
+
+void SetPassEverything(bool pass) {
+    g_pass_everything = pass;
+}
+
+bool PassEverything() {
+    return g_pass_everything;
+}
+
+void InstallLockReleaseAfterFault() {
+    SetGuardCleanup(
+        GuardCleanup{[] { return static_cast<intptr_t>(RulesLock().HeldByThisThread()); },
+                     [](intptr_t depth) { RulesLock().ReleaseDownTo(static_cast<int>(depth)); }});
 }
 
 TrayRegistry& Registry() {

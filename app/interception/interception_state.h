@@ -14,11 +14,12 @@
 
 #include "app/interception/recent_deletions.h"
 #include "app/interception/tray_registry.h"
+#include "app/settings/rules_lock.h"
 
 namespace qly {
 
-using InterceptionGuard = std::lock_guard<std::recursive_mutex>;
-std::recursive_mutex& InterceptionLock();
+using InterceptionGuard = RulesGuard;
+ModelLock& InterceptionLock();
 
 // Both are created on first use; the text layout follows g_flag_WinNT at that moment.
 TrayRegistry& Registry();
@@ -38,6 +39,15 @@ void RemoveRegistryListener(int id);
 // Calls every listener in order; returns how many were called, 0 once shutting down.
 size_t NotifyListeners(uint64_t changed_identity);
 void SetShuttingDown(bool shutting_down);
+
+// From the moment the icons are given back at exit, every forwarded request passes to the
+// tray as it is: the rules no longer hide anything, and nothing more is registered.
+void SetPassEverything(bool pass);
+bool PassEverything();
+
+// After a fault on a guarded thread abandoned frames that held the interception lock,
+// the guard lets it go (installed with the receiver).
+void InstallLockReleaseAfterFault();
 
 }  // namespace qly
 

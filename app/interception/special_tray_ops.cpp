@@ -4,7 +4,10 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "app/base/scope_exit.h"
@@ -45,23 +48,38 @@ OwnIcon g_own;
 
 // Arguments of a TrayAdd that did not reach the registry, owned by its retry thread.
 struct TrayAddRetry {
-    HWND window;
-    UINT uid;
+    HWND window = nullptr;
+    UINT uid = 0;
     std::string tip;
-    bool has_tip;
-    uint64_t icon;
-    DWORD command;
-    UINT callback_message;
-    UINT reserved;
-    bool icon_is_handle;
+    bool has_tip = false;
+    uint64_t icon = 0;
+    DWORD command = 0;
+    UINT callback_message = 0;
+    UINT reserved = 0;
+    bool icon_is_handle = false;
 };
 
+// At most one retry waits per icon: a later TrayAdd that misses too only brings the
+// waiting retry up to date, so that it adds what the program asked for last.
+std::mutex g_retry_lock;
+std::map<std::pair<HWND, UINT>, TrayAddRetry> g_retries;
+
 DWORD WINAPI TrayAddRetryThread(LPVOID parameter) {
-    std::unique_ptr<TrayAddRetry> r(static_cast<TrayAddRetry*>(parameter));
+    const std::pair<HWND, UINT> key = *static_cast<std::pair<HWND, UINT>*>(parameter);
+    delete static_cast<std::pair<HWND, UINT>*>(parameter);
     for (int i = 0; i < 100 && FindWindowA(kShellTrayClass, nullptr) == nullptr; ++i)
         Sleep(200);
-    NotifyIconCall(r->window, r->uid, r->has_tip ? r->tip.c_str() : nullptr, r->icon, r->command,
-                   r->callback_message, r->reserved, r->icon_is_handle);
+    TrayAddRetry r;
+    {
+        std::lock_guard<std::mutex> hold(g_retry_lock);
+        auto it = g_retries.find(key);
+        if (it == g_retries.end())
+            return 0;
+        r = std::move(it->second);
+        g_retries.erase(it);
+    }
+    NotifyIconCall(r.window, r.uid, r.has_tip ? r.tip.c_str() : nullptr, r.icon, r.command,
+                   r.callback_message, r.reserved, r.icon_is_handle);
     return 0;
 }
 
@@ -135,6 +153,9 @@ size_t ReleaseAllItems() {
     size_t walked = 0;
     {
         InterceptionGuard lock(InterceptionLock());
+        // From here on the receiver passes every request: an icon added or changed while
+        // the hidden ones go back must not be swallowed for good.
+        SetPassEverything(true);
         for (TrayItem* item : Registry().Items()) {
             ++walked;
             uint32_t flags = 0, validity = 0;
@@ -253,26 +274,35 @@ BOOL TrayAdd(HWND window,
         LogLine("TrayAdd returned %01d and find_qly returned %08x\n", result,
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(found)));
     if (found == nullptr) {
-        auto retry = std::make_unique<TrayAddRetry>();
-        retry->window = window;
-        retry->uid = uid;
-        retry->has_tip = tip != nullptr;
-        retry->tip = tip ? tip : "";
-        retry->icon = icon;
-        retry->icon_is_handle = icon_is_handle;
+        TrayAddRetry retry;
+        retry.window = window;
+        retry.uid = uid;
+        retry.has_tip = tip != nullptr;
+        retry.tip = tip ? tip : "";
+        retry.icon = icon;
+        retry.icon_is_handle = icon_is_handle;
         if (icon != 0 && !icon_is_handle) {
-            retry->icon = reinterpret_cast<uintptr_t>(
-                LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(icon & 0xFFFF), IMAGE_ICON,
-                           0, 0, LR_DEFAULTSIZE | LR_SHARED));
-            retry->icon_is_handle = true;
+            retry.icon =
+                AsNumber(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(icon & 0xFFFF),
+                                    IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+            retry.icon_is_handle = true;
         }
-        retry->command = command;
-        retry->callback_message = callback_message;
-        retry->reserved = reserved;
-        UniqueKernelHandle thread(CreateThread(nullptr, 4096, TrayAddRetryThread, retry.get(),
-                                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-        if (thread)
-            retry.release();
+        retry.command = command;
+        retry.callback_message = callback_message;
+        retry.reserved = reserved;
+        const std::pair<HWND, UINT> key(window, uid);
+        std::lock_guard<std::mutex> hold(g_retry_lock);
+        const bool waiting = g_retries.count(key) != 0;
+        g_retries[key] = std::move(retry);
+        if (!waiting) {
+            auto* parameter = new std::pair<HWND, UINT>(key);
+            UniqueKernelHandle thread(CreateThread(nullptr, 4096, TrayAddRetryThread, parameter,
+                                                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+            if (!thread) {
+                delete parameter;
+                g_retries.erase(key);
+            }
+        }
     }
     return result;
 }

@@ -70,6 +70,55 @@ TEST_F(App, InterceptsTheTrayAtItsCreationAndGivesHiddenIconsBackAtExit) {
     EXPECT_TRUE(tray.Quit());
 }
 
+// Answers every message box of the process that is not its main window (No to a question,
+// OK to a report) until `until` holds or the time is up.
+template <typename Until>
+bool DismissBoxesUntil(DWORD pid, HWND main, Until until, DWORD timeout_ms) {
+    for (DWORD waited = 0; waited < timeout_ms; waited += 100) {
+        if (until())
+            return true;
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w;
+             w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && w != main) {
+                PostMessageA(w, WM_COMMAND, IDNO, 0);
+                PostMessageA(w, WM_COMMAND, IDOK, 0);
+            }
+        }
+        Sleep(100);
+    }
+    return until();
+}
+
+// A fault while the receiver decides a request (inside a call that cannot unwind, under
+// the interception lock) is reported; the lock is not left held, so the program still
+// answers, ends in order when asked and gives the hidden icons back.
+TEST_F(App, AFaultUnderTheLockLeavesTheProgramAbleToEndAndGiveTheIconsBack) {
+    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"FlagSounds", 0}},
+                  {{kHideFiveRule, 0x2}, {"00000007notifyclient.exe", 0x1}});
+    SetEnvironmentVariableA("QLY_TEST_FAULT_ICON", "0xFA017");
+    Quillory q(L"", true);
+    SetEnvironmentVariableA("QLY_TEST_FAULT_ICON", nullptr);
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(tray.Started());
+    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+
+    Owners owners({"a"}, "add a 5 tip=\"hidden\"\nadd a 7 icon=0xFA017 tip=\"fault\"\nlog added\n");
+    ASSERT_TRUE(DismissBoxesUntil(
+        q.Id(), main, [&] { return owners.WaitForNote("added", 0); }, 30000));
+    HWND a = owners.Window("a");
+    EXPECT_EQ(tray.State().Find(a, 5), nullptr);
+
+    PostMessageA(main, WM_COMMAND, 40001, 0);
+    ASSERT_TRUE(DismissBoxesUntil(
+        q.Id(), main, [&] { return q.Wait(0); }, 20000))
+        << "quillory.exe did not end: the interception lock stayed held after the fault";
+    EXPECT_NE(tray.State().Find(a, 5), nullptr) << "the hidden icon was not given back";
+}
+
 TEST_F(App, TakesOverATrayThatWasThereBeforeIt) {
     WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}}, {{kHideFiveRule, 0x2}});
     qly_test::TrayHost tray;

@@ -7,12 +7,16 @@
 //                                   and again, as the settings dialog does (under the
 //                                   interception lock); PATH is created after the first save,
 //                                   so a test can kill the program in the middle of one
+//   QLY_TEST_FAULT_ICON=N           the rules fault (an access violation inside a call that
+//                                   cannot throw) when they copy the icon handle N, which
+//                                   happens under the interception lock on the receiver thread
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/interception/interception_state.h"
+#include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
 #include "app/ui/start_up.h"
 
@@ -55,6 +59,28 @@ DWORD WINAPI SaveLoop(void*) {
     }
 }
 
+uint64_t g_fault_icon = 0;
+
+// The platform's rules, but a copy of one chosen icon handle faults where no C++ error can
+// travel, as a fault deep in a system call would.
+// An address no process can have (not canonical), behind a pointer the compiler cannot see
+// through, so the write is made and faults.
+__attribute__((noinline)) void WriteNowhere() {
+    int* volatile nowhere = reinterpret_cast<int*>(0x8000000000000000ull);
+    *nowhere = 1;
+}
+
+class FaultyRules : public qly::PlatformRuleEnvironment {
+  public:
+    // noexcept: the fault's error cannot travel through here, so every frame up to the
+    // receiver's guard is abandoned, the ones that hold the interception lock among them.
+    uint64_t CopyIcon(uint64_t icon) noexcept override {
+        if (icon == g_fault_icon)
+            WriteNowhere();
+        return qly::PlatformRuleEnvironment::CopyIcon(icon);
+    }
+};
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
@@ -71,6 +97,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     if (GetEnvironmentVariableA("QLY_TEST_SAVE_LOOP", g_save_loop_mark, sizeof g_save_loop_mark)) {
         if (HANDLE t = CreateThread(nullptr, 0, SaveLoop, nullptr, 0, nullptr))
             CloseHandle(t);
+    }
+    char fault[32] = {};
+    if (GetEnvironmentVariableA("QLY_TEST_FAULT_ICON", fault, sizeof fault)) {
+        g_fault_icon = std::strtoull(fault, nullptr, 0);
+        static FaultyRules rules;
+        qly::SetRuleEnvironment(&rules);
     }
     return qly::QuilloryMain(instance, command_line, seams);
 }

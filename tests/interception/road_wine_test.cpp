@@ -5,12 +5,14 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
 #include <stdexcept>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "app/diag/log.h"
 #include "app/interception/copy_data_thread.h"
@@ -120,6 +122,34 @@ TEST(RegistryNotice, NamesTheIconSoADeletedOneIsNeverMistakenForItsSuccessor) {
     EXPECT_EQ(heard, again);
     qly::RemoveRegistryListener(id);
     qly::Registry().Clear();
+}
+
+size_t ThreadsOfThisProcess() {
+    size_t count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+// With no tray to reach, every TrayAdd of one icon misses; only one retry waits for the
+// tray, however often the program asks.
+TEST(TrayAddRetry, OneIconWaitsForTheTrayOnceHoweverOftenItIsAdded) {
+    ASSERT_EQ(FindWindowA("Shell_TrayWnd", nullptr), nullptr);
+    HWND owner =
+        CreateWindowExA(0, "STATIC", "owner", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    qly::TrayAdd(owner, 0, "first", 0, NIM_ADD, 0x8000, 0, true);
+    Sleep(100);
+    const size_t one_retry = ThreadsOfThisProcess();
+    for (int i = 0; i < 5; ++i)
+        qly::TrayAdd(owner, 0, "again", 0, NIM_ADD, 0x8000, 0, true);
+    Sleep(100);
+    EXPECT_EQ(ThreadsOfThisProcess(), one_retry);
+    DestroyWindow(owner);
 }
 
 TEST_F(Road, TwoIdsOfOneWindowAreTwoIconsAndADeadOwnerVanishesWithinAPurge) {
@@ -252,6 +282,15 @@ TEST_F(Road, ReleaseAllGivesExactlyTheHiddenIconsBackAsTheOwnersSentThem) {
     EXPECT_EQ(back->callback, 0x8123u);
     EXPECT_EQ(back->flags, f.flags) << "the owner's own flags";
     EXPECT_FALSE(back->hidden);
+
+    // Until the tray is let go, nothing more is hidden or swallowed: an icon the rules
+    // would hide, added now, and a change of a returned one both reach the tray.
+    ASSERT_EQ(Notify(kAdd, B(), 5, "late").result, 1);
+    ASSERT_EQ(Notify(kModify, A(), 5, "changed").result, 1);
+    const qly_test::TrayState after = m_tray->State();
+    EXPECT_NE(after.Find(B(), 5), nullptr) << "added while the icons went back, and lost";
+    ASSERT_NE(after.Find(A(), 5), nullptr);
+    EXPECT_EQ(after.Find(A(), 5)->tip, "changed");
 }
 
 TEST_F(Road, ReplayAllGoesThroughInterceptionAgainAndRegistersTheSameIcons) {
@@ -432,6 +471,51 @@ std::string ReadAll(const std::string& path) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+// With the detailed log on, the receiver names each owner window by its text, which is a
+// send to the window's thread. For a window of our own whose thread is about to wait for
+// the interception lock, that send must not be made while the receiver holds the lock.
+TEST_F(Road, DetailedLogOfAnIconOfOurOwnBusyThreadNeverDeadlocks) {
+    Start();
+    const std::string folder = TempFile("roadlog_own") + "\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(qly::OpenLog(folder, 2));
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<HWND> own{nullptr};
+    std::atomic<bool> locked{false};
+    std::thread busy([&] {
+        own = CreateWindowExA(0, "STATIC", "busy owner", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                              nullptr);
+        SetEvent(ready);
+        // Busy without reading messages while the request arrives, then wants the lock.
+        Sleep(500);
+        for (int i = 0; i < 50 && !locked; ++i) {
+            if (qly::InterceptionLock().try_lock()) {
+                locked = true;
+                qly::InterceptionLock().unlock();
+            } else {
+                Sleep(100);
+            }
+        }
+        // Let a receiver still waiting for the window's text go on.
+        for (int i = 0; i < 20; ++i) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            Sleep(50);
+        }
+        DestroyWindow(own);
+    });
+    WaitForSingleObject(ready, 5000);
+    std::thread sender([&] { Notify(kAdd, own, 1, "own"); });
+    busy.join();
+    sender.join();
+    CloseHandle(ready);
+    qly::CloseLog();
+    EXPECT_TRUE(locked) << "the receiver held the lock while it waited for the owner's thread";
+    EXPECT_NE(ReadAll(folder + "QUILLORY.LOG").find("busy owner"), std::string::npos)
+        << "the owner's text is still logged";
 }
 
 TEST_F(Road, LogShowsEachRequestAndWithBitFourTheRecentDeletions) {
