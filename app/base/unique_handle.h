@@ -63,31 +63,20 @@ struct FileHandleTraits {
     static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
     static void Close(Handle h) noexcept { CloseHandle(h); }
 };
-struct RegistryKeyTraits {
-    using Handle = HKEY;
+// Handles whose "none" is null and that one call closes.
+template <typename H, auto CloseFunction>
+struct NullHandleTraits {
+    using Handle = H;
     static Handle Empty() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { RegCloseKey(h); }
+    static void Close(Handle h) noexcept { CloseFunction(h); }
 };
-struct IconTraits {
-    using Handle = HICON;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { DestroyIcon(h); }
-};
+using RegistryKeyTraits = NullHandleTraits<HKEY, &RegCloseKey>;
+using IconTraits = NullHandleTraits<HICON, &DestroyIcon>;
 template <typename GdiHandle>
-struct GdiObjectTraits {
-    using Handle = GdiHandle;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { DeleteObject(h); }
-};
-struct HookTraits {
-    using Handle = HHOOK;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { UnhookWindowsHookEx(h); }
-};
+using GdiObjectTraits = NullHandleTraits<GdiHandle, &DeleteObject>;
+using HookTraits = NullHandleTraits<HHOOK, &UnhookWindowsHookEx>;
+using MenuTraits = NullHandleTraits<HMENU, &DestroyMenu>;
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
@@ -96,5 +85,6 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits<HGDIOBJ>>;
 using UniqueHook = UniqueHandle<HookTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
 
 }  // namespace qly

@@ -11,12 +11,7 @@
 
 namespace qly {
 
-struct ImageListTraits {
-    using Handle = HIMAGELIST;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { ImageList_Destroy(h); }
-};
+using ImageListTraits = NullHandleTraits<HIMAGELIST, &ImageList_Destroy>;
 
 class ImageList {
   public:

@@ -14,14 +14,6 @@
 
 namespace qly {
 
-struct MenuTraits {
-    using Handle = HMENU;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { DestroyMenu(h); }
-};
-using UniqueMenu = UniqueHandle<MenuTraits>;
-
 class PopupMenu {
   public:
     PopupMenu() = default;
