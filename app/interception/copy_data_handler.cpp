@@ -27,9 +27,9 @@ void WriteRequestLine(HandlerEnv& env, const TrayItem* r, uint32_t e, const Rule
     char line[1024];
     std::snprintf(line, sizeof line,
                   "%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %.256s - %.256s\n", r->command,
-                  e, a.validity, RuleSpecialPosition(a.flags), r->uid, r->uflags, static_cast<uint32_t>(r->hwnd),
-                  StateForLog(r, env.registry.Layout()), env.log->OwnerProgram(r->hwnd).c_str(),
-                  env.log->OwnerText(r->hwnd).c_str());
+                  e, a.validity, RuleSpecialPosition(a.flags), r->uid, r->uflags,
+                  static_cast<uint32_t>(r->hwnd), StateForLog(r, env.registry.Layout()),
+                  env.log->OwnerProgram(r->hwnd).c_str(), env.log->OwnerText(r->hwnd).c_str());
     env.log->Write(line);
 }
 
@@ -81,10 +81,12 @@ HandlerResult HandleForward(HandlerEnv& env,
     if (!IsUsableForward(data, size))
         return result;
     // Our own copy: the lookup writes the executable name into it, a version request its
-    // version, and the sender's buffer is only lent for the call.
+    // version, and the sender's buffer is only lent for the call. Its cbSize names no more
+    // than it carries, since it is what the registry stores and replays.
     std::vector<uint8_t> bytes(static_cast<const uint8_t*>(data),
                                static_cast<const uint8_t*>(data) + size);
     TrayItem* rec = reinterpret_cast<TrayItem*>(bytes.data());
+    ClampNotifySize(rec);
     if (rec->uid > kHighestOwnUid)
         return result;
     result.forwarded = true;

@@ -57,8 +57,15 @@ bool IsUsableForward(const void* data, size_t size) {
         return false;
     // cbSize counts the notify structure from its own field on, handles widened.
     const size_t fixed_notify = kTrayItemFixedSize - offsetof(TrayItem, cb_size);
-    const size_t carried = size - offsetof(TrayItem, cb_size);
-    return head.cb_size >= fixed_notify && head.cb_size <= carried;
+    return head.cb_size >= fixed_notify;
+}
+
+void ClampNotifySize(TrayItem* item) {
+    if (item == nullptr || item->total_size < kTrayItemFixedSize)
+        return;
+    const uint32_t carried = item->total_size - static_cast<uint32_t>(offsetof(TrayItem, cb_size));
+    if (item->cb_size > carried)
+        item->cb_size = carried;
 }
 
 uint32_t ReadU32(const TrayItem* item, size_t offset) {

@@ -24,9 +24,15 @@ struct TailLayout {
 const TailLayout& LayoutOf(TextLayout layout);
 
 // A forwarded record is usable when the received byte count is at least the fixed part and
-// equals the record's total-size field, and the cbSize field neither undercuts the fixed
-// notify fields nor claims more notify data than the record carries.
+// equals the record's total-size field, and the cbSize field does not undercut the fixed
+// notify fields. A cbSize above what the record carries does not make it unusable: see
+// ClampNotifySize.
 bool IsUsableForward(const void* data, size_t size);
+
+// Owners that pass a structure smaller than the size they name in cbSize still reach the
+// tray, which reads only what arrived; the record's cbSize is held to the notify data it
+// carries, so the record that is stored and replayed never names bytes it does not have.
+void ClampNotifySize(TrayItem* item);
 
 // Little-endian access inside a record of `total_size` bytes; reads outside give 0 and
 // writes outside do nothing, so a short record never leads to a stray access.
