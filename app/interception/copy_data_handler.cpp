@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/interception/sort_planner.h"
 #include "hooklib/hook_protocol.h"
 
 namespace qly {
@@ -40,11 +41,12 @@ uint32_t FarEnd(const HandlerEnv& env) {
 
 // The place of a new icon in sorted order: before the first visible, registered button
 // of the dump that has no position or a later one. Indices count every dumped button,
-// because the hook moves by toolbar index.
+// because the hook moves by toolbar index, and only the first toolbar's, the one the hook
+// moves in (the same records the sort plans over).
 uint32_t SortedPlace(HandlerEnv& env, uint32_t position) {
     if (position == 0 || !env.dump_always || env.peek == nullptr || env.peek_count == 0)
         return FarEnd(env);
-    const uint32_t count = env.peek_count < kPeekRecordCount ? env.peek_count : kPeekRecordCount;
+    const uint32_t count = MovableRecords(env.peek_count, env.peek_first_toolbar);
     for (uint32_t i = 0; i < count; ++i) {
         const PeekRecord& b = env.peek[i];
         if (b.state & kButtonHidden)

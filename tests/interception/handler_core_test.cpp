@@ -216,6 +216,15 @@ TEST_F(Handler, SortedOrderPlacesANewIconBeforeTheFirstLaterButtonOfTheDump) {
     Rule(13, 0x303);
     EXPECT_EQ(Send(kAdd, 13), 7u);
     EXPECT_EQ(m_log.lines.back(), "Dlg_quillory_OnCopyData returning        7\n");
+    m_log.flags = 0;
+
+    // The records behind the first toolbar's (here from index 3 on) belong to the second
+    // toolbar, where the hook does not move: they are no place for a new icon.
+    m_env.peek_first_toolbar = 3;
+    Rule(14, 0x303);
+    EXPECT_EQ(Send(kAdd, 14), 1u) << "behind all of the first toolbar";
+    Rule(15, 0x103);
+    EXPECT_EQ(Send(kAdd, 15), 2u + 2u) << "a place inside the first toolbar stays";
 }
 
 TEST_F(Handler, IdsAboveTheOwnRangeAreNeverRegistered) {
