@@ -45,6 +45,9 @@ QLYDLL_API extern uint64_t g_qly_move_hwnd;
 QLYDLL_API extern uint64_t g_special_tray_op;
 QLYDLL_API extern uint32_t g_flag_reverse_tray;
 QLYDLL_API extern char g_path_file_qly[260];
+// How many of the dump's records came from the first toolbar, the one moves reach; the
+// second toolbar's follow them.
+QLYDLL_API extern uint32_t g_qly_data_count_first;
 QLYDLL_API extern PeekRecord g_qly_data_peek[kPeekRecordCount];
 
 // Functions. All report failure by result and never throw.

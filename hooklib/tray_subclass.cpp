@@ -231,9 +231,11 @@ void DumpTrayToolbars(bool icons, bool tips) {
     if (first == nullptr)
         return;
     g_qly_data_count = 0;
+    g_qly_data_count_first = 0;
     const DumpOptions options{icons, tips};
     ShellToolbar toolbar(first);
     DumpTrayButtons(toolbar, options, g_qly_data_peek, kPeekRecordCount, &g_qly_data_count);
+    g_qly_data_count_first = g_qly_data_count;
     HWND second = AsWindow(g_hwnd_tray_toolbar2);
     if (second != nullptr && second != first) {
         ShellToolbar system_area(second);

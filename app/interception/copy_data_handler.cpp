@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/interception/sort_planner.h"
 #include "hooklib/hook_protocol.h"
 
 namespace qly {
@@ -27,9 +28,9 @@ void WriteRequestLine(HandlerEnv& env, const TrayItem* r, uint32_t e, const Rule
     char line[1024];
     std::snprintf(line, sizeof line,
                   "%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %.256s - %.256s\n", r->command,
-                  e, a.validity, RuleSpecialPosition(a.flags), r->uid, r->uflags, static_cast<uint32_t>(r->hwnd),
-                  StateForLog(r, env.registry.Layout()), env.log->OwnerProgram(r->hwnd).c_str(),
-                  env.log->OwnerText(r->hwnd).c_str());
+                  e, a.validity, RuleSpecialPosition(a.flags), r->uid, r->uflags,
+                  static_cast<uint32_t>(r->hwnd), StateForLog(r, env.registry.Layout()),
+                  env.log->OwnerProgram(r->hwnd).c_str(), env.log->OwnerText(r->hwnd).c_str());
     env.log->Write(line);
 }
 
@@ -40,11 +41,12 @@ uint32_t FarEnd(const HandlerEnv& env) {
 
 // The place of a new icon in sorted order: before the first visible, registered button
 // of the dump that has no position or a later one. Indices count every dumped button,
-// because the hook moves by toolbar index.
+// because the hook moves by toolbar index, and only the first toolbar's, the one the hook
+// moves in (the same records the sort plans over).
 uint32_t SortedPlace(HandlerEnv& env, uint32_t position) {
     if (position == 0 || !env.dump_always || env.peek == nullptr || env.peek_count == 0)
         return FarEnd(env);
-    const uint32_t count = env.peek_count < kPeekRecordCount ? env.peek_count : kPeekRecordCount;
+    const uint32_t count = MovableRecords(env.peek_count, env.peek_first_toolbar);
     for (uint32_t i = 0; i < count; ++i) {
         const PeekRecord& b = env.peek[i];
         if (b.state & kButtonHidden)
@@ -81,10 +83,12 @@ HandlerResult HandleForward(HandlerEnv& env,
     if (!IsUsableForward(data, size))
         return result;
     // Our own copy: the lookup writes the executable name into it, a version request its
-    // version, and the sender's buffer is only lent for the call.
+    // version, and the sender's buffer is only lent for the call. Its cbSize names no more
+    // than it carries, since it is what the registry stores and replays.
     std::vector<uint8_t> bytes(static_cast<const uint8_t*>(data),
                                static_cast<const uint8_t*>(data) + size);
     TrayItem* rec = reinterpret_cast<TrayItem*>(bytes.data());
+    ClampNotifySize(rec);
     if (rec->uid > kHighestOwnUid)
         return result;
     result.forwarded = true;

@@ -46,7 +46,8 @@ struct HandlerEnv {
     bool win_xp = false;        // the shell puts new buttons at the front
     const PeekRecord* peek = nullptr;
     uint32_t peek_count = 0;
-    uint64_t shell_tray = 0;  // the tray window a forward must come from
+    uint32_t peek_first_toolbar = kPeekRecordCount;  // records of the first toolbar
+    uint64_t shell_tray = 0;                         // the tray window a forward must come from
     HandlerLog* log = nullptr;
 };
 

@@ -98,6 +98,7 @@ LRESULT AnswerForward(WPARAM sender, const COPYDATASTRUCT* cds) {
         env.win_xp = g_flag_win_xp != 0;
         env.peek = g_qly_data_peek;
         env.peek_count = g_qly_data_count;
+        env.peek_first_toolbar = g_qly_data_count_first;
         env.shell_tray = g_shell_tray_hwnd;
         env.log = &log;
         result = HandleForward(env, static_cast<uint64_t>(sender), cds->dwData, cds->lpData,

@@ -79,9 +79,13 @@ std::vector<MoveRecord> PlanSort(std::vector<SortEntry>& entries) {
     return moves;
 }
 
-DumpSortPlan PlanSortOfDump(const PeekRecord* dump, uint32_t count, const RuleFlagsOf& flags_of) {
+DumpSortPlan PlanSortOfDump(const PeekRecord* dump,
+                            uint32_t count,
+                            uint32_t first_toolbar,
+                            const RuleFlagsOf& flags_of) {
     DumpSortPlan plan;
-    std::vector<SortEntry> entries = SortEntriesOf(dump, count, flags_of);
+    std::vector<SortEntry> entries =
+        SortEntriesOf(dump, MovableRecords(count, first_toolbar), flags_of);
     plan.seen = entries.size();
     plan.table_full = count >= kPeekRecordCount;
     if (entries.size() >= 2)

@@ -54,12 +54,27 @@ std::vector<SortEntry> SortEntriesOf(const PeekRecord* dump,
 // keys and unkeyed icons in their order and ends after at most one move per button.
 std::vector<MoveRecord> PlanSort(std::vector<SortEntry>& entries);
 
+// The dump records a move or a new icon's place may name. The hook's dump appends the
+// buttons of a second toolbar (the "System Control Area") to those of the first, but its
+// moves only reach the first; `first_toolbar` is how many records the hook took from the
+// first toolbar. That count leaves out the buttons the dump skipped, as the records do, so
+// the cut falls exactly between the two toolbars' records (a count of the toolbar's
+// buttons would take in one record of the second toolbar for each button skipped).
+inline uint32_t MovableRecords(uint32_t count, uint32_t first_toolbar) {
+    uint32_t n = count < first_toolbar ? count : first_toolbar;
+    return n < kPeekRecordCount ? n : static_cast<uint32_t>(kPeekRecordCount);
+}
+
 struct DumpSortPlan {
     std::vector<MoveRecord> moves;
     size_t seen = 0;          // dump records planned over
     bool table_full = false;  // the table was full: the tray may hold buttons not seen
 };
-DumpSortPlan PlanSortOfDump(const PeekRecord* dump, uint32_t count, const RuleFlagsOf& flags_of);
+// Plans over the first toolbar's records of a dump of `count` records (MovableRecords).
+DumpSortPlan PlanSortOfDump(const PeekRecord* dump,
+                            uint32_t count,
+                            uint32_t first_toolbar,
+                            const RuleFlagsOf& flags_of);
 
 // Keeps the registry in step with one executed move: `moving` is put in front of
 // `before`, or further forward across the items right in front of `before` that the tray

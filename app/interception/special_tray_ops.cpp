@@ -38,6 +38,21 @@ Bytes CopyOf(const TrayItem* item) {
     return Bytes(b, b + item->total_size);
 }
 
+// The system's ANSI code page, in which Shell_NotifyIconA reads a tip.
+const AnsiCodePage& SystemCodePage() {
+    static const AnsiCodePage cp{
+        [](const char16_t* units, size_t count) {
+            char out[8];
+            BOOL lossy = FALSE;
+            const int n = WideCharToMultiByte(
+                CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(units),
+                static_cast<int>(count), out, sizeof out, nullptr, &lossy);
+            return n <= 0 || lossy ? std::string() : std::string(out, static_cast<size_t>(n));
+        },
+        [](uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }};
+    return cp;
+}
+
 struct OwnIcon {
     HWND window = nullptr;
     std::string tip;
@@ -181,7 +196,7 @@ size_t ReleaseAllItems() {
         if (item->item_flags & kTrayItemMerged) {
             // Assembled from several requests or from the dump: there is no request of the
             // owner to replay, so a fresh one is made from what we know.
-            const std::vector<char> tip = TipText(item, Registry().Layout(), 63);
+            const std::vector<char> tip = TipText(item, Registry().Layout(), 63, &SystemCodePage());
             ScopedMark<uint64_t> mark(g_special_tray_op, item->hwnd, 0);
             NotifyIconCall(AsWindow(item->hwnd), item->uid, tip.data(), item->hicon, NIM_ADD,
                            item->callback_message, 0, true);

@@ -57,8 +57,15 @@ bool IsUsableForward(const void* data, size_t size) {
         return false;
     // cbSize counts the notify structure from its own field on, handles widened.
     const size_t fixed_notify = kTrayItemFixedSize - offsetof(TrayItem, cb_size);
-    const size_t carried = size - offsetof(TrayItem, cb_size);
-    return head.cb_size >= fixed_notify && head.cb_size <= carried;
+    return head.cb_size >= fixed_notify;
+}
+
+void ClampNotifySize(TrayItem* item) {
+    if (item == nullptr || item->total_size < kTrayItemFixedSize)
+        return;
+    const uint32_t carried = item->total_size - static_cast<uint32_t>(offsetof(TrayItem, cb_size));
+    if (item->cb_size > carried)
+        item->cb_size = carried;
 }
 
 uint32_t ReadU32(const TrayItem* item, size_t offset) {
@@ -102,19 +109,54 @@ void CopyTextField(TrayItem* to,
     }
 }
 
-std::vector<char> TipText(const TrayItem* item, TextLayout layout, size_t max_chars) {
+std::vector<char> TipText(const TrayItem* item,
+                          TextLayout layout,
+                          size_t max_bytes,
+                          const AnsiCodePage* code_page) {
     const TailLayout& l = LayoutOf(layout);
-    std::vector<char> text;
-    for (size_t i = 0; i < l.tip_chars && text.size() < max_chars; ++i) {
+    // The i-th character unit of the tip field, false at its end or the record's.
+    auto unit = [&](size_t i, uint32_t* c) {
         const size_t at = l.tip + i * l.char_size;
-        if (at + l.char_size > item->total_size)
-            break;
-        uint32_t c = Bytes(item)[at];
+        if (i >= l.tip_chars || at + l.char_size > item->total_size)
+            return false;
+        *c = Bytes(item)[at];
         if (l.char_size == 2)
-            c |= static_cast<uint32_t>(Bytes(item)[at + 1]) << 8;
-        if (c == 0)
+            *c |= static_cast<uint32_t>(Bytes(item)[at + 1]) << 8;
+        return *c != 0;
+    };
+    std::vector<char> text;
+    uint32_t c = 0;
+    for (size_t i = 0; unit(i, &c);) {
+        std::string character;
+        size_t units = 1;
+        uint32_t next = 0;
+        if (l.char_size == 1) {
+            character.push_back(static_cast<char>(c));
+            if (code_page && code_page->is_lead_byte &&
+                code_page->is_lead_byte(static_cast<uint8_t>(c))) {
+                if (!unit(i + 1, &next))
+                    break;  // a lead byte without its trail byte is no character
+                character.push_back(static_cast<char>(next));
+                units = 2;
+            }
+        } else {
+            char16_t wide[2] = {static_cast<char16_t>(c), 0};
+            if (c >= 0xD800 && c < 0xDC00 && unit(i + 1, &next) && next >= 0xDC00 &&
+                next < 0xE000) {
+                wide[1] = static_cast<char16_t>(next);
+                units = 2;
+            }
+            if (code_page && code_page->encode)
+                character = code_page->encode(wide, units);
+            else if (c < 0x80)
+                character.push_back(static_cast<char>(c));
+            if (character.empty())
+                character.push_back('?');
+        }
+        if (text.size() + character.size() > max_bytes)
             break;
-        text.push_back(c < 0x80 || l.char_size == 1 ? static_cast<char>(c) : '?');
+        text.insert(text.end(), character.begin(), character.end());
+        i += units;
     }
     text.push_back('\0');
     return text;

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "hooklib/tray_item.h"
@@ -24,9 +26,15 @@ struct TailLayout {
 const TailLayout& LayoutOf(TextLayout layout);
 
 // A forwarded record is usable when the received byte count is at least the fixed part and
-// equals the record's total-size field, and the cbSize field neither undercuts the fixed
-// notify fields nor claims more notify data than the record carries.
+// equals the record's total-size field, and the cbSize field does not undercut the fixed
+// notify fields. A cbSize above what the record carries does not make it unusable: see
+// ClampNotifySize.
 bool IsUsableForward(const void* data, size_t size);
+
+// Owners that pass a structure smaller than the size they name in cbSize still reach the
+// tray, which reads only what arrived; the record's cbSize is held to the notify data it
+// carries, so the record that is stored and replayed never names bytes it does not have.
+void ClampNotifySize(TrayItem* item);
 
 // Little-endian access inside a record of `total_size` bytes; reads outside give 0 and
 // writes outside do nothing, so a short record never leads to a stray access.
@@ -44,8 +52,23 @@ void CopyTextField(TrayItem* to,
                    size_t chars,
                    size_t char_size);
 
-// The tip as 8-bit text (UTF-16 code units above 0x7F become '?'), at most `max_chars`.
-std::vector<char> TipText(const TrayItem* item, TextLayout layout, size_t max_chars);
+// The 8-bit code page in which the program hands text to the shell, as the Win32 layer
+// knows it.
+struct AnsiCodePage {
+    // The bytes of one character given in UTF-16 (one unit, or a surrogate pair); empty when
+    // the code page cannot say it.
+    std::function<std::string(const char16_t* units, size_t count)> encode;
+    // Whether an 8-bit byte begins a double-byte character.
+    std::function<bool(uint8_t byte)> is_lead_byte;
+};
+
+// The tip as 8-bit text of at most `max_bytes` bytes before its terminator, cut between
+// characters, never inside one. Each character the code page cannot say becomes '?'; without
+// a code page that is every UTF-16 character above 0x7F.
+std::vector<char> TipText(const TrayItem* item,
+                          TextLayout layout,
+                          size_t max_bytes,
+                          const AnsiCodePage* code_page = nullptr);
 
 // The shell's own request for this record with `command` in place of the stored one: the
 // notify data as the owner sent it, the two handles narrowed back to 32 bits. It is

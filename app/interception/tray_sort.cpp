@@ -1,8 +1,6 @@
 // DoSort2, Sort now and the move list; see tray_sort.h.
 #include "app/interception/tray_sort.h"
 
-#include <commctrl.h>
-
 #include "app/diag/log.h"
 #include "app/interception/interception_state.h"
 #include "app/settings/rule_engine.h"
@@ -25,22 +23,6 @@ bool IsShownInTray(TrayItem* item) {
     uint32_t validity = 0;
     EffectiveVisibility(item->hwnd, item->uid, &flags, &validity, item, nullptr);
     return (flags & kShownInTray) != 0;
-}
-
-// The hook's dump appends the buttons of a second toolbar (the "System Control Area") to
-// those of the first, but its moves only reach the first. A plan that took in the second
-// toolbar's buttons would count on moves that never happen and send every later move to
-// the wrong index, so only the first toolbar's records are planned over.
-size_t FirstToolbarRecords(size_t records) {
-    const uint64_t first = g_hwnd_tray_toolbar;
-    const uint64_t second = g_hwnd_tray_toolbar2;
-    if (second == 0 || second == first || first == 0)
-        return records;
-    DWORD_PTR count = 0;
-    if (!SendMessageTimeoutA(reinterpret_cast<HWND>(static_cast<uintptr_t>(first)), TB_BUTTONCOUNT,
-                             0, 0, SMTO_NORMAL, kTrayRequestTimeoutMs, &count))
-        return 0;
-    return count < records ? static_cast<size_t>(count) : records;
 }
 
 }  // namespace
@@ -69,11 +51,12 @@ bool SendTrayRequest(uint64_t code, LPARAM lparam) {
 }
 
 size_t PlanTraySort(const std::vector<PeekRecord>& dump) {
-    const size_t first_toolbar = FirstToolbarRecords(dump.size());
+    // The dump was just made on our request, and no forward dumps again before the plan.
+    const uint32_t first_toolbar = g_qly_data_count_first;
     DumpSortPlan plan;
     {
         InterceptionGuard lock(InterceptionLock());
-        plan = PlanSortOfDump(dump.data(), static_cast<uint32_t>(first_toolbar),
+        plan = PlanSortOfDump(dump.data(), static_cast<uint32_t>(dump.size()), first_toolbar,
                               [](uint64_t hwnd, uint32_t uid, uint32_t* flags) {
                                   TrayItem* item = find_qly(hwnd, uid);
                                   if (item == nullptr)

@@ -311,8 +311,10 @@ TEST(Robustness, ToolbarOfForeignButtonsFaultsNothingAndTheTrayWorksOn) {
                         SMTO_NORMAL, kRemoteCbtTimeoutMs, &result);
     g_hwnd_qly_cbt_op = 0;
     g_hwnd_qly_cbt = ~uint64_t{0};
-    // Of the foreign buttons only the one whose data can be read in full leaves a record.
+    // Of the foreign buttons only the one whose data can be read in full leaves a record,
+    // and the count of the first toolbar's records, where moves go, says so too.
     EXPECT_EQ(g_qly_data_count, 1u);
+    EXPECT_EQ(g_qly_data_count_first, 1u);
 
     EXPECT_TRUE(host.Alive());
     EXPECT_EQ(host.Command("faults"), 0);

@@ -216,6 +216,15 @@ TEST_F(Handler, SortedOrderPlacesANewIconBeforeTheFirstLaterButtonOfTheDump) {
     Rule(13, 0x303);
     EXPECT_EQ(Send(kAdd, 13), 7u);
     EXPECT_EQ(m_log.lines.back(), "Dlg_quillory_OnCopyData returning        7\n");
+    m_log.flags = 0;
+
+    // The records behind the first toolbar's (here from index 3 on) belong to the second
+    // toolbar, where the hook does not move: they are no place for a new icon.
+    m_env.peek_first_toolbar = 3;
+    Rule(14, 0x303);
+    EXPECT_EQ(Send(kAdd, 14), 1u) << "behind all of the first toolbar";
+    Rule(15, 0x103);
+    EXPECT_EQ(Send(kAdd, 15), 2u + 2u) << "a place inside the first toolbar stays";
 }
 
 TEST_F(Handler, IdsAboveTheOwnRangeAreNeverRegistered) {
@@ -240,7 +249,7 @@ TEST_F(Handler, ForeignOrBrokenMessagesAreAnsweredPassAndChangeNothing) {
     reinterpret_cast<TrayItem*>(lying.data())->total_size += 64;
     EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, lying.data(), lying.size()).reply, 1u);
     reinterpret_cast<TrayItem*>(lying.data())->total_size -= 64;
-    reinterpret_cast<TrayItem*>(lying.data())->cb_size = 5000;
+    reinterpret_cast<TrayItem*>(lying.data())->cb_size = 31;  // below the fixed notify fields
     EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, lying.data(), lying.size()).reply, 1u);
     EXPECT_EQ(m_reg.Count(), 0u);
     EXPECT_TRUE(m_log.lines.empty());
@@ -248,6 +257,28 @@ TEST_F(Handler, ForeignOrBrokenMessagesAreAnsweredPassAndChangeNothing) {
     m_env.shell_tray = 0;
     EXPECT_EQ(qly::HandleForward(m_env, 0, ForwardTag, rec.data(), rec.size()).reply, 1u);
     EXPECT_EQ(m_reg.Count(), 0u);
+}
+
+// Owners that name a larger structure in cbSize than they pass are common; the tray shows
+// their icons, so the rules and the menu must see them too.
+TEST_F(Handler, IconWhoseSizeFieldClaimsMoreThanItPassesIsStillRuledAndReplayedAsItCame) {
+    Rule(8, 0x2);  // menu only
+    Request r;
+    r.uid = 8;
+    r.tip = "claims more";
+    const std::vector<uint8_t> payload = Payload(r);
+    for (const uint32_t claimed : {static_cast<uint32_t>(payload.size()) + 1, 5000u, 0xFFFFFFFFu}) {
+        std::vector<uint8_t> rec = Forward(r);
+        reinterpret_cast<TrayItem*>(rec.data())->cb_size = claimed;
+        EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, rec.data(), rec.size()).reply, 0u)
+            << "cbSize " << claimed << ": the rule keeps it from the tray";
+        const TrayItem* stored = Stored(8);
+        ASSERT_NE(stored, nullptr) << "cbSize " << claimed << ": the menu offers it";
+        // Given back to the tray, it names only the bytes it carries: what the owner sent.
+        EXPECT_EQ(qly::ShellRequestOf(stored, kAdd), payload) << "cbSize " << claimed;
+        Send(kDelete, 8);
+        m_now += 2000;
+    }
 }
 
 TEST_F(Handler, LogShowsEachRequestAndTheRecentDeletionsWhenAskedTo) {

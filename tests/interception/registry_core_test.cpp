@@ -244,6 +244,55 @@ TEST(ReplayBytes, ForwardOfAStoredIconIsTheRecordTheHookWouldHaveSent) {
     EXPECT_EQ(qly::ForwardOf(item, kNimAdd), Forward(as_add));
 }
 
+// Tips of merged icons are handed back at exit as 8-bit text of at most 63 bytes. A small
+// code page stands in for the system's: ü and ß one byte each, 漢 two bytes (lead bytes
+// 0x81 to 0x9F), nothing for other characters.
+TEST(ReplayBytes, TipHandedBackIn8BitTextKeepsWhatTheCodePageSaysAndNeverCutsACharacter) {
+    qly::AnsiCodePage cp;
+    cp.encode = [](const char16_t* u, size_t n) -> std::string {
+        if (n == 1 && u[0] < 0x80)
+            return std::string(1, static_cast<char>(u[0]));
+        if (n == 1 && (u[0] == u'ü' || u[0] == u'ß'))
+            return std::string(1, static_cast<char>(u[0]));
+        if (n == 1 && u[0] == u'漢')
+            return "\x8A\xBF";
+        return "";
+    };
+    cp.is_lead_byte = [](uint8_t b) { return b >= 0x81 && b <= 0x9F; };
+    const std::string a62(62, 'a');
+    struct Case {
+        std::string tip;  // UTF-8
+        const qly::AnsiCodePage* cp;
+        std::string expected;
+    } cases[] = {
+        {"Grüße", &cp,
+         "Gr\xFC\xDF"
+         "e"},
+        {"Grüße", nullptr, "Gr??e"},
+        {"Ωmega 😀", &cp, "?mega ?"},  // one '?' for a surrogate pair
+        {a62 + "漢", &cp, a62},       // two bytes do not fit behind 62
+        {a62 + "ü漢", &cp, a62 + "\xFC"},
+        {std::string(100, 'b'), &cp, std::string(63, 'b')},
+    };
+    for (const Case& c : cases) {
+        Request r;
+        r.tip = c.tip;
+        const std::vector<uint8_t> rec = Forward(r);
+        EXPECT_EQ(qly::TipText(AsItem(rec), qly::TextLayout::kWide, 63, c.cp).data(), c.expected)
+            << c.tip;
+    }
+
+    // 8-bit records hold the code page's bytes already: only the cut needs to know them.
+    std::vector<uint8_t> ansi = Forward(Request{});
+    std::memset(ansi.data() + 212, 0, 128);
+    const std::string bytes = a62 +
+                              "\x8A\xBF"
+                              "c";
+    std::memcpy(ansi.data() + 212, bytes.data(), bytes.size());
+    EXPECT_EQ(qly::TipText(AsItem(ansi), qly::TextLayout::kAnsi, 63, &cp).data(), a62);
+    EXPECT_EQ(qly::TipText(AsItem(ansi), qly::TextLayout::kAnsi, 64, &cp).data(), a62 + "\x8A\xBF");
+}
+
 TEST(ForwardChecks, RecordsThatDoNotHoldWhatTheyClaimAreRefused) {
     std::vector<uint8_t> rec = Forward(Request{});
     EXPECT_TRUE(qly::IsUsableForward(rec.data(), rec.size()));
@@ -252,11 +301,9 @@ TEST(ForwardChecks, RecordsThatDoNotHoldWhatTheyClaimAreRefused) {
         << "size differs from total size";
     EXPECT_FALSE(qly::IsUsableForward(rec.data(), kTrayItemFixedSize - 1));
 
-    std::vector<uint8_t> big_cb = rec;
-    reinterpret_cast<TrayItem*>(big_cb.data())->cb_size = static_cast<uint32_t>(rec.size() - 179);
-    EXPECT_FALSE(qly::IsUsableForward(big_cb.data(), big_cb.size()));
-    reinterpret_cast<TrayItem*>(big_cb.data())->cb_size = 31;
-    EXPECT_FALSE(qly::IsUsableForward(big_cb.data(), big_cb.size()));
+    std::vector<uint8_t> small_cb = rec;
+    reinterpret_cast<TrayItem*>(small_cb.data())->cb_size = 31;
+    EXPECT_FALSE(qly::IsUsableForward(small_cb.data(), small_cb.size()));
 
     // The smallest record: the fixed part alone.
     std::vector<uint8_t> fixed(rec.begin(), rec.begin() + kTrayItemFixedSize);

@@ -293,6 +293,23 @@ TEST_F(Road, ReleaseAllGivesExactlyTheHiddenIconsBackAsTheOwnersSentThem) {
     EXPECT_EQ(after.Find(A(), 5)->tip, "changed");
 }
 
+TEST_F(Road, MergedIconHandedBackAtExitKeepsTheLettersOfItsTip) {
+    RoadSettings s;
+    s.rules[RuleName(5)] = 0x2;
+    Start(s);
+    ASSERT_TRUE(Notify(kAdd, A(), 5, "Grüße").delivered);
+    {
+        // Adopted from the tray or merged: handed back by a fresh 8-bit request.
+        qly::InterceptionGuard lock(qly::InterceptionLock());
+        find_qly(reinterpret_cast<uintptr_t>(A()), 5)->item_flags |= kTrayItemMerged;
+    }
+    EXPECT_EQ(qly::ReleaseAllItems(), 1u);
+    const qly_test::TrayState st = m_tray->State();
+    const qly_test::TrayButton* back = st.Find(A(), 5);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->tip, "Grüße");
+}
+
 TEST_F(Road, ReplayAllGoesThroughInterceptionAgainAndRegistersTheSameIcons) {
     RoadSettings s;
     s.rules[RuleName(5)] = 0x2;

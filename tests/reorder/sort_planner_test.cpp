@@ -52,7 +52,8 @@ struct Tray {
         };
     }
     qly::DumpSortPlan Plan() const {
-        return qly::PlanSortOfDump(dump.data(), static_cast<uint32_t>(dump.size()), Lookup());
+        const uint32_t n = static_cast<uint32_t>(dump.size());
+        return qly::PlanSortOfDump(dump.data(), n, n, Lookup());
     }
 };
 
@@ -117,7 +118,21 @@ TEST(SortPlan, HiddenOrUnknownButtonIsNeitherMovedNorAReasonToMoveButCountsInThe
 TEST(SortPlan, EmptyOrSingleButtonTrayPlansNothing) {
     EXPECT_TRUE(Tray({}).Plan().moves.empty());
     EXPECT_TRUE(Tray({{1, 3}}).Plan().moves.empty());
-    EXPECT_TRUE(qly::PlanSortOfDump(nullptr, 5, Tray({}).Lookup()).moves.empty());
+    EXPECT_TRUE(qly::PlanSortOfDump(nullptr, 5, 5, Tray({}).Lookup()).moves.empty());
+}
+
+// The dump holds the first toolbar's readable buttons, then the second toolbar's; the hook
+// moves only in the first. Here the first toolbar has 4 buttons of which the dump skipped
+// one (its data could not be read), so 3 records are the first toolbar's.
+TEST(SortPlan, OnlyTheFirstToolbarsRecordsAreMovedAndTheSecondsNeverNamed) {
+    const Tray tray({{1, 0}, {2, 3}, {3, 0}, {4, 1}, {5, 2}});  // 4 and 5 in the second
+    const qly::DumpSortPlan plan = qly::PlanSortOfDump(tray.dump.data(), 5, 3, tray.Lookup());
+    EXPECT_EQ(plan.seen, 3u);
+    for (const MoveRecord& m : plan.moves) {
+        EXPECT_LT(m.source, 3u);
+        EXPECT_LT(m.target, 3u);
+    }
+    EXPECT_EQ(Apply({1, 2, 3, 4, 5}, plan.moves), (std::vector<uint32_t>{2, 1, 3, 4, 5}));
 }
 
 TEST(SortPlan, RecordTheHookWasStillFillingNeverMoves) {
@@ -141,7 +156,7 @@ TEST(SortPlan, FullTableIsPlannedAsFarAsItReachesAndReportedAsPossiblyIncomplete
     buttons.push_back({999, 1});
     Tray longer(buttons);
     const qly::DumpSortPlan clipped =
-        qly::PlanSortOfDump(longer.dump.data(), 1000, longer.Lookup());
+        qly::PlanSortOfDump(longer.dump.data(), 1000, 1000, longer.Lookup());
     EXPECT_EQ(clipped.seen, kPeekRecordCount);
     for (const MoveRecord& m : clipped.moves)
         EXPECT_LT(m.source, kPeekRecordCount);
