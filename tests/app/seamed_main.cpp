@@ -1,7 +1,7 @@
 // quillory_seamed.exe: the main program with the seams an unattended test needs.
 //   QLY_TEST_CTRL_DOWN=1            the Ctrl key reads as held at start
 //   QLY_TEST_CTRL_DOWN=fault        reading the Ctrl key at start faults (an access violation)
-//   QLY_TEST_WATCHDOG=first,question,after_cancel   the watchdog's periods in ms
+//   QLY_TEST_WATCHDOG=first,question,after_cancel[,lost_tray]   the watchdog's periods in ms
 //   QLY_TEST_EXIT_WINDOWS=PATH      the log-off or restart request is appended to PATH
 //                                   ("ExitWindowsEx 0x%08x") instead of being made
 //   QLY_TEST_SHUTDOWN_THROW=winerror|other   the shutdown's first step throws a WinErrorBase
@@ -83,9 +83,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         seams.at_shutdown = ThrowAtShutdown;
     char periods[64] = {};
     if (GetEnvironmentVariableA("QLY_TEST_WATCHDOG", periods, sizeof periods)) {
-        unsigned a = 0, b = 0, c = 0;
-        if (std::sscanf(periods, "%u,%u,%u", &a, &b, &c) == 3)
-            seams.periods = qly::WatchdogPeriods{a, b, c};
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        const int n = std::sscanf(periods, "%u,%u,%u,%u", &a, &b, &c, &d);
+        if (n >= 3)
+            seams.periods = qly::WatchdogPeriods{a, b, c, n == 4 ? d : seams.periods.lost_tray_ms};
     }
     if (GetEnvironmentVariableA("QLY_TEST_SAVE_LOOP", g_save_loop_mark, sizeof g_save_loop_mark)) {
         if (HANDLE t = CreateThread(nullptr, 0, SaveLoop, nullptr, 0, nullptr))
