@@ -1,7 +1,8 @@
 // The names and numbers by which the program is known outside its own code: its settings
 // key, the main window that a second instance, the delayed launcher and setup look for,
-// the instance mutex, the registered hook message and the callback message of the icons
-// the main window owns. Each is spelled here once; nothing else repeats them.
+// the name of its crash dumps, the instance mutex, the registered hook message and the
+// callback message of the icons the main window owns. Each is spelled here once; nothing
+// else repeats them.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,10 @@ inline constexpr char kSettingsKeyPath[] = "Software\\KARNOVELDAHUS\\QUILLORY";
 // The main window: a dialog, found by class and caption.
 inline constexpr char kMainWindowClass[] = "#32770";
 inline constexpr char kMainWindowCaption[] = "Quillory";
+
+// Caption of the crash-dump offer and prefix of the dump files
+// ("Quillory 2009-01-17 13_01_58.dmp").
+inline constexpr char kCrashAppName[] = "Quillory";
 
 inline constexpr char kInstanceMutexName[] = "QUILLORY MUTEX";
 inline constexpr char kHookMessageName[] = "QUILLORY_WM_USER_QLY_HOOK_MSG";

@@ -27,7 +27,9 @@ std::string AsctimeText(const CivilTime& time) {
 }
 
 std::string LogStartLine(const CivilTime& local_time) {
-    return "\n\nQUILLORY started at " + AsctimeText(local_time);
+    // asctime's text brings its own newline and the line adds one more, so a run's first
+    // line is followed by a blank line.
+    return "\n\nQUILLORY started at " + AsctimeText(local_time) + "\n";
 }
 
 std::size_t FormatLogLine(char* out, std::size_t capacity, const char* format, va_list args) {

@@ -26,7 +26,8 @@ std::string LogFilePath(const std::string& program_folder);
 // shares one static buffer between threads and depends on the runtime's range checks.
 std::string AsctimeText(const CivilTime& time);
 
-// "\n\nQUILLORY started at <asctime>": a run's first line, ending in two newlines.
+// "\n\nQUILLORY started at <asctime>\n": a run's first line, ending in two newlines
+// (asctime's own and the line's).
 std::string LogStartLine(const CivilTime& local_time);
 
 // Formats one line into out (capacity > 0) and returns the number of characters to write,

@@ -32,6 +32,7 @@
 
 #include "app/diag/crash_dump.h"
 #include "app/diag/debug_print.h"
+#include "app/diag/log.h"
 #include "app/diag/message_box_seam.h"
 #include "app/diag/win_error.h"
 
@@ -44,6 +45,7 @@ struct GuardFrame {
     GuardFrame* previous = nullptr;
     bool translating = false;     // between the filter and the throw of a fault's WinErrorSEH
     bool report_pending = false;  // the fault is to be reported from the guard's own stack
+    bool quiet = false;           // report to the log only: no box, no dump offer
     uint32_t code = 0;
     EXCEPTION_RECORD record = {};
     CONTEXT context = {};
@@ -117,8 +119,10 @@ BOOL CALLBACK InstallFilterOnce(PINIT_ONCE, PVOID, PVOID*) {
     return TRUE;
 }
 
-void ReportSeh(uint32_t code, EXCEPTION_POINTERS* pointers) {
-    OfferCrashDump(pointers);
+void ReportSeh(uint32_t code, EXCEPTION_POINTERS* pointers, bool offer_dump = true) {
+    if (offer_dump) {
+        OfferCrashDump(pointers);
+    }
     const void* address = (pointers != nullptr && pointers->ExceptionRecord != nullptr)
                               ? pointers->ExceptionRecord->ExceptionAddress
                               : nullptr;
@@ -184,7 +188,7 @@ void TranslateFault(GuardFrame* frame, EXCEPTION_POINTERS* pointers) {
         frame->report_pending = true;
         __builtin_longjmp(frame->resume, 1);
     }
-    ReportSeh(frame->code, pointers);
+    ReportSeh(frame->code, pointers, !frame->quiet);
     frame->translating = true;
     if ((record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0 ||
         !RedirectToThrow(pointers->ContextRecord)) {
@@ -202,6 +206,35 @@ void ShowAlarm(const char* thread_name) {
     char text[128];
     std::snprintf(text, sizeof text, "catch(...) in %s", thread_name);
     qly::DiagMessageBox(nullptr, text, kGuardAlarmCaption, MB_SYSTEMMODAL | MB_ICONEXCLAMATION);
+}
+
+// The report as one log line: the system's text ends in a line break and a fault's text
+// has one inside, so both become spaces.
+void LogReport(const char* thread_name, WinErrorBase& error) {
+    char text[256];
+    std::snprintf(text, sizeof text, "%s", error.MessageText());
+    for (char* c = text; *c != '\0'; ++c) {
+        if (*c == '\r' || *c == '\n') {
+            *c = ' ';
+        }
+    }
+    size_t length = std::strlen(text);
+    while (length > 0 && text[length - 1] == ' ') {
+        text[--length] = '\0';
+    }
+    LogLine("WinErrorBase derived ERROR in %s! %s\n", thread_name, text);
+}
+
+void LogAlarm(const char* thread_name) {
+    LogLine("catch(...) in %s\n", thread_name);
+}
+
+void Report(const char* thread_name, WinErrorBase& error, bool quiet) {
+    if (quiet) {
+        LogReport(thread_name, error);
+    } else {
+        ShowReport(thread_name, error);
+    }
 }
 
 }  // namespace
@@ -304,7 +337,12 @@ void SetGuardCleanup(GuardCleanup cleanup) {
     g_cleanup = cleanup;
 }
 
-GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* context) noexcept {
+namespace {
+
+GuardResult RunGuardedReporting(const char* thread_name,
+                                void (*work)(void*),
+                                void* context,
+                                bool quiet) noexcept {
     InstallDiagExceptionFilter();
     const GuardCleanup cleanup = g_cleanup;
     const intptr_t cleanup_mark = cleanup.mark ? cleanup.mark() : 0;
@@ -318,6 +356,7 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
 
     GuardFrame frame;
     frame.previous = ActiveFrame();
+    frame.quiet = quiet;
     GuardResult result = GuardResult::kCompleted;
     try {
         SetActiveFrame(&frame);
@@ -333,10 +372,10 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
             EXCEPTION_POINTERS pointers = {&frame.record, &frame.context};
             if (frame.report_pending) {
                 _resetstkoflw();  // arm the stack's guard page again
-                ReportSeh(frame.code, &pointers);
+                ReportSeh(frame.code, &pointers, !quiet);
             }
             WinErrorSEH error(frame.code, &pointers);
-            ShowReport(thread_name, error);
+            Report(thread_name, error, quiet);
             result = GuardResult::kWinError;
         }
     } catch (WinErrorBase& error) {
@@ -345,16 +384,30 @@ GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* conte
         SetActiveFrame(frame.previous);
         if (cleanup.restore)
             cleanup.restore(cleanup_mark);
-        ShowReport(thread_name, error);
+        Report(thread_name, error, quiet);
         result = GuardResult::kWinError;
     } catch (...) {
         SetActiveFrame(frame.previous);
         if (cleanup.restore)
             cleanup.restore(cleanup_mark);
-        ShowAlarm(thread_name);
+        if (quiet) {
+            LogAlarm(thread_name);
+        } else {
+            ShowAlarm(thread_name);
+        }
         result = GuardResult::kOtherError;
     }
     return result;
+}
+
+}  // namespace
+
+GuardResult RunGuarded(const char* thread_name, void (*work)(void*), void* context) noexcept {
+    return RunGuardedReporting(thread_name, work, context, false);
+}
+
+GuardResult RunLogged(const char* thread_name, void (*work)(void*), void* context) noexcept {
+    return RunGuardedReporting(thread_name, work, context, true);
 }
 
 }  // namespace qly

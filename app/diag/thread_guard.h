@@ -66,4 +66,18 @@ GuardResult RunGuarded(const char* thread_name, Work&& work) noexcept {
         const_cast<void*>(static_cast<const void*>(&work)));
 }
 
+// As RunGuarded, but shows nothing: what escaped is written to the log ("WinErrorBase
+// derived ERROR in <thread>! <text>", "catch(...) in <thread>") and a fault makes no
+// crash-dump offer. For the shutdown's steps, where a box would hold up a log-off or a
+// restart that is waiting for the program to end.
+GuardResult RunLogged(const char* thread_name, void (*work)(void*), void* context) noexcept;
+
+template <typename Work>
+GuardResult RunLogged(const char* thread_name, Work&& work) noexcept {
+    using Callable = std::remove_reference_t<Work>;
+    return RunLogged(
+        thread_name, [](void* callable) { (*static_cast<Callable*>(callable))(); },
+        const_cast<void*>(static_cast<const void*>(&work)));
+}
+
 }  // namespace qly

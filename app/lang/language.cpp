@@ -58,6 +58,16 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash);
 }
 
+// The program folder given at start ends with its separator, the one found here does not;
+// either way the LNG folder is named with a single one, as it is stored with the choice.
+std::string LngFolder() {
+    std::string folder = ProgramFolder();
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') {
+        folder += '\\';
+    }
+    return folder + "LNG";
+}
+
 // One value of a language file, at most max_chars characters; empty counts as absent.
 std::optional<std::string> ReadValue(const std::string& file,
                                      const std::string& section,
@@ -296,7 +306,7 @@ bool InitLanguage(const char* settings_key) {
     if (value == kAutoValue) {
         s.is_auto = true;
     }
-    std::string in_folder = ProgramFolder() + "\\LNG\\" + value;
+    std::string in_folder = LngFolder() + "\\" + value;
     if (IsLanguageFile(in_folder)) {
         s.active = in_folder;
     } else if (IsLanguageFile(value)) {
@@ -375,7 +385,7 @@ void FillLanguageList(HWND combo) {
         std::size_t slash = s.active.find_last_of("\\/");
         folder = slash == std::string::npos ? std::string(".") : s.active.substr(0, slash);
     } else {
-        folder = ProgramFolder() + "\\LNG";
+        folder = LngFolder();
     }
     LRESULT select = s.is_auto ? kAutoData : kEnglishData;
     WIN32_FIND_DATAA found = {};

@@ -71,6 +71,9 @@ void AskToLogOff() {
         UiMessageBox(app.instance, app.main, tried ? IDS_NOT_ACTIVE_RESTART : IDS_NOT_ACTIVE_LOGOFF,
                      IDS_PROBLEM_CAPTION, MB_YESNOCANCEL | MB_DEFBUTTON2 | MB_SYSTEMMODAL);
     app.question_open = false;
+    // The period of the open question is over; left running, it would ask again behind
+    // the message that the RunOnce entry failed, before the exit gets through.
+    KillTimer(app.main, kTimerWatchdog);
     if (answer == IDYES) {
         if (!InstallRunOnceForced()) {
             UiMessageBox(app.instance, app.main, IDS_RUNONCE_FAILED, IDS_APP_NAME, MB_SYSTEMMODAL);
@@ -95,6 +98,15 @@ void Watchdog() {
     if (g_flag_tray_aquired || app.question_open || TrayMenuHookInstalled())
         return;
     KillTimer(app.main, kTimerWatchdog);
+    // A restarting shell takes its time: until the lost-tray period has passed since the
+    // loss, the watchdog only keeps looking for the new tray at its short period, and it
+    // does not hold up the main thread with the patient search while no tray window exists.
+    const bool shell_restarting =
+        app.tray_was_lost && GetTickCount() - app.tray_lost_at < app.periods.lost_tray_ms;
+    if (shell_restarting && FindWindowA(kShellTrayClass, nullptr) == nullptr) {
+        SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
+        return;
+    }
     if (app.major < 6)
         Sound(kSoundWatchdog, 3000, 1000);
     FindTrayWindowsPatiently();
@@ -104,6 +116,10 @@ void Watchdog() {
         // gets another chance instead of leaving the program waiting for nothing.
         if (!g_flag_tray_aquired)
             SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
+        return;
+    }
+    if (shell_restarting) {
+        SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
         return;
     }
     AskToLogOff();
@@ -122,6 +138,7 @@ void TasksAfterInterception() {
     if (!g_cbt_not_from_create || app.tray_was_lost)
         ReplayAllToTray(false);
     app.tray_was_lost = false;
+    app.tray_lost_at = 0;
     app.own_icon = kOwnIconActive;
     SetOwnIcon(app.main, app.own_tip, app.own_icon, false);
     NotifyIconCall(app.main, 0, app.own_tip.c_str(), app.own_icon, NIM_MODIFY, kOwnCallbackMessage,
@@ -182,12 +199,13 @@ void OnTrayLost() {
     if (app.exiting)
         return;
     app.tray_was_lost = true;
+    app.tray_lost_at = GetTickCount();
     KillTimer(app.main, kTimerPurge);
     PumpMessagesFor(200);
     const int installed =
         InstallHooks(AsNumber(app.receiver), kInstallGuard1, kInstallGuard2, kInstallGuard3);
     // A new tray made before the hook was back is never seen at its creation: the watchdog
-    // takes it over then.
+    // takes it over then, and asks the user only when none came for the lost-tray period.
     SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
     if (LogEnabled())
         LogLine("Tray lost; hooks installed again: %s\n", installed == 1 ? "OK" : "FAILED");

@@ -70,10 +70,11 @@ void RefreshOwnAutostart(bool) {
 }
 
 bool InstallRunOnceForced() {
-    // Nothing to register yet; the log-off or restart the user chose still happens, it
-    // only does not bring Quillory back afterwards by itself.
+    // Nothing is registered yet, so nothing would bring Quillory back after the log-off or
+    // restart the user asked for: that is a failure, and the user is told so instead of
+    // being logged off for nothing.
     Unavailable("RunOnce entry before a log-off");
-    return true;
+    return false;
 }
 
 void OpenSettingsSheet(HWND main_window) {

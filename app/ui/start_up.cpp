@@ -233,8 +233,8 @@ bool StartInterception() {
     // gone, and no tray event will ever announce it again.
     const bool inherited =
         g_flag_tray_aquired != 0 && g_shell_tray_hwnd != 0 && IsWindow(AsWindow(g_shell_tray_hwnd));
-    const int installed = InstallHooks(AsNumber(app.receiver), kInstallGuard1,
-                                       kInstallGuard2, kInstallGuard3);
+    const int installed =
+        InstallHooks(AsNumber(app.receiver), kInstallGuard1, kInstallGuard2, kInstallGuard3);
     SetTimer(app.main, kTimerWatchdog, app.periods.first_ms, nullptr);
     if (LogEnabled())
         LogLine(installed == 1 ? "Hooks installed OK\n" : "Error installing hooks !!!\n");
@@ -302,6 +302,8 @@ void EndSession(const StartSeams& seams) {
 }  // namespace
 
 int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams& seams) {
+    // Before anything else can fault: a crash in the earliest steps still offers its dump.
+    InstallCrashHandler(kCrashAppName);
     ProgramState& app = App();
     app.instance = instance;
     app.periods = seams.periods;
@@ -336,17 +338,20 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
         g_flag_late_intercept = 1;
     }
 
-    InstallDiagExceptionFilter();
-    InstallCrashHandler("QUILLORY");
     // A start that cannot run (no main window, no receiver) goes straight to the shutdown.
     RunGuarded(kMainThreadName, [] {
         if (StartInterception())
             MainLoop();
     });
     // A failure in these steps skips the rest of them; the log, the mutex and the
-    // session's end still follow.
-    RunGuarded(kMainThreadName, [] { NotifyIconDelete(App().main, 0); });
-    RunGuarded(kMainThreadName, [] { ReleaseTheTray(); });
+    // session's end still follow. It is logged, never shown: a box here would hold up
+    // the log-off or restart that Windows (or the user's Yes) is waiting for.
+    RunLogged(kMainThreadName, [&seams] {
+        if (seams.at_shutdown)
+            seams.at_shutdown();
+        NotifyIconDelete(App().main, 0);
+    });
+    RunLogged(kMainThreadName, [] { ReleaseTheTray(); });
     NotifyIconDelete(app.main, 0);
     if (LogEnabled())
         LogLine("QUILLORY ended\n");

@@ -11,10 +11,12 @@
 namespace qly {
 
 // What the program asks the system for where an unattended test must not let it act:
-// the Ctrl key's state at start, and the log-off or restart at the end.
+// the Ctrl key's state at start, and the log-off or restart at the end; and a step of the
+// shutdown that a test can make fail.
 struct StartSeams {
     bool (*ctrl_key_down)() = nullptr;           // null: GetAsyncKeyState(VK_CONTROL)
     ExitWindowsFunction exit_windows = nullptr;  // null: ExitWindowsEx with the privilege
+    void (*at_shutdown)() = nullptr;             // runs as the shutdown's first step
     WatchdogPeriods periods;
 };
 

@@ -163,6 +163,7 @@ void App::SetUp() {
     SetEnvironmentVariableA("QLY_TEST_CTRL_DOWN", nullptr);
     SetEnvironmentVariableA("QLY_TEST_WATCHDOG", nullptr);
     SetEnvironmentVariableA("QLY_TEST_EXIT_WINDOWS", nullptr);
+    SetEnvironmentVariableA("QLY_TEST_SHUTDOWN_THROW", nullptr);
 }
 
 void App::TearDown() {

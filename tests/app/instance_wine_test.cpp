@@ -1,6 +1,8 @@
 // One Quillory per user: a second start tells the user and has the running one open its
 // settings, a start from the Startup shortcut ends quietly, and Ctrl held at start ends the
-// program before it touches anything.
+// program before it touches anything; a crash in the first steps already offers its dump.
+#include <regex>
+
 #include "hooklib/qlydll.h"
 #include "tests/app/app_fixture.h"
 
@@ -70,6 +72,35 @@ TEST_F(App, CtrlHeldAtStartEndsBeforeTheRegistryOrTheTrayIsTouched) {
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(WaitForIcon(tray, main, 0, true, 15000));
     ASSERT_TRUE(normal.Exit());
+}
+
+// The crash handler is in place before the first step that could fault, and it goes by
+// the program's name: its question's caption and the dump file's name say "Quillory".
+TEST_F(App, ACrashInTheFirstStepsOffersADumpNamedAfterTheProgram) {
+    DeleteSettings();
+    SetEnvironmentVariableA("QLY_TEST_CTRL_DOWN", "fault");
+    Quillory q(L"", true);
+    SetEnvironmentVariableA("QLY_TEST_CTRL_DOWN", nullptr);
+    HWND box = WaitForProcessWindow(q.Id(), "#32770", "Quillory", 15000);
+    ASSERT_NE(box, nullptr) << "a crash at start offered no dump";
+    EXPECT_EQ(MessageBoxText(box), "Unexpected crash, would you like to save a diagnostic file?");
+    PostMessageA(box, WM_COMMAND, IDYES, 0);
+    HWND saved = nullptr;
+    std::string text;
+    for (int i = 0; i < 300 && text.rfind("Saved dump file to '", 0) != 0; ++i) {
+        saved = FindProcessWindow(q.Id(), "#32770", "Quillory");
+        text = saved ? MessageBoxText(saved) : "";
+        Sleep(50);
+    }
+    ASSERT_EQ(text.rfind("Saved dump file to '", 0), 0u) << text;
+    const std::string path = text.substr(20, text.size() - 21);
+    const std::string name = path.substr(path.find_last_of('\\') + 1);
+    EXPECT_TRUE(std::regex_match(
+        name, std::regex("Quillory [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}_[0-9]{2}_[0-9]{2}\\.dmp")))
+        << name;
+    DeleteFileA(path.c_str());
+    PostMessageA(saved, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(q.Wait(10000)) << "the program went on after the crash";
 }
 
 TEST_F(App, StartAtLogOnRunsOnlyWhileTheOwnAutostartIsOn) {

@@ -119,6 +119,47 @@ TEST_F(App, AFaultUnderTheLockLeavesTheProgramAbleToEndAndGiveTheIconsBack) {
     EXPECT_NE(tray.State().Find(a, 5), nullptr) << "the hidden icon was not given back";
 }
 
+// A step of the shutdown that fails must not stop the end with a box: Windows may be
+// waiting for the program to end before it logs the user off. The failure goes to the
+// log, and the hidden icons still go back to the tray.
+TEST_F(App, AFailingShutdownStepIsLoggedNotShownAndHiddenIconsStillComeBack) {
+    const struct {
+        const char* failure;
+        const char* line;
+    } cases[] = {{"winerror", "WinErrorBase derived ERROR in main thread! "},
+                 {"other", "catch(...) in main thread\n"}};
+    for (const auto& c : cases) {
+        DeleteFileA(LogFilePath().c_str());
+        WriteSettings({{"LateIntercept", 0}, {"FlagLog", 1}, {"HighPriority", 0}},
+                      {{kHideFiveRule, 0x2}});
+        SetEnvironmentVariableA("QLY_TEST_SHUTDOWN_THROW", c.failure);
+        Quillory q(L"", true);
+        SetEnvironmentVariableA("QLY_TEST_SHUTDOWN_THROW", nullptr);
+        HWND main = q.WaitUntilHooked();
+        ASSERT_NE(main, nullptr);
+        qly_test::TrayHost tray;
+        ASSERT_TRUE(WaitForIcon(tray, main, 0, true)) << c.failure;
+        Owners owners({"a"}, kTwoIcons);
+        ASSERT_TRUE(owners.WaitForNote("added", 10000));
+        HWND a = owners.Window("a");
+        ASSERT_TRUE(WaitForIcon(tray, a, 6, true)) << c.failure;
+        EXPECT_EQ(tray.State().Find(a, 5), nullptr) << c.failure;
+
+        const bool ended = q.Exit();
+        HWND box = FindProcessWindow(q.Id(), "#32770", nullptr);
+        char caption[128] = {};
+        GetWindowTextA(box, caption, sizeof caption);
+        ASSERT_TRUE(ended) << c.failure << ": the shutdown waits on the box \"" << caption
+                           << "\": " << MessageBoxText(box);
+        EXPECT_EQ(q.ExitCode(), 0u);
+        EXPECT_NE(tray.State().Find(a, 5), nullptr)
+            << c.failure << ": the hidden icon was not given back";
+        const std::string log = ReadFile(LogFilePath());
+        EXPECT_TRUE(HasLine(log, c.line)) << log;
+        EXPECT_TRUE(HasLine(log, "QUILLORY ended\n")) << log;
+    }
+}
+
 TEST_F(App, TakesOverATrayThatWasThereBeforeIt) {
     WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}}, {{kHideFiveRule, 0x2}});
     qly_test::TrayHost tray;

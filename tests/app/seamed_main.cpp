@@ -1,8 +1,11 @@
 // quillory_seamed.exe: the main program with the seams an unattended test needs.
 //   QLY_TEST_CTRL_DOWN=1            the Ctrl key reads as held at start
-//   QLY_TEST_WATCHDOG=first,question,after_cancel   the watchdog's periods in ms
+//   QLY_TEST_CTRL_DOWN=fault        reading the Ctrl key at start faults (an access violation)
+//   QLY_TEST_WATCHDOG=first,question,after_cancel[,lost_tray]   the watchdog's periods in ms
 //   QLY_TEST_EXIT_WINDOWS=PATH      the log-off or restart request is appended to PATH
 //                                   ("ExitWindowsEx 0x%08x") instead of being made
+//   QLY_TEST_SHUTDOWN_THROW=winerror|other   the shutdown's first step throws a WinErrorBase
+//                                   (access denied) or something else
 //   QLY_TEST_SAVE_LOOP=PATH         once the settings are loaded, a thread saves them again
 //                                   and again, as the settings dialog does (under the
 //                                   interception lock); PATH is created after the first save,
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/diag/win_error.h"
 #include "app/interception/interception_state.h"
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
@@ -24,10 +28,15 @@ namespace {
 
 char g_exit_record[MAX_PATH];
 
+volatile int* volatile g_nowhere = nullptr;
+
 bool CtrlDown() {
     char value[8] = {};
-    return GetEnvironmentVariableA("QLY_TEST_CTRL_DOWN", value, sizeof value) > 0 &&
-           value[0] == '1';
+    if (GetEnvironmentVariableA("QLY_TEST_CTRL_DOWN", value, sizeof value) == 0)
+        return false;
+    if (lstrcmpA(value, "fault") == 0)
+        *g_nowhere = 1;
+    return value[0] == '1';
 }
 
 BOOL RecordExitWindows(UINT flags, DWORD) {
@@ -36,6 +45,14 @@ BOOL RecordExitWindows(UINT flags, DWORD) {
         std::fclose(f);
     }
     return TRUE;
+}
+
+void ThrowAtShutdown() {
+    char kind[16] = {};
+    GetEnvironmentVariableA("QLY_TEST_SHUTDOWN_THROW", kind, sizeof kind);
+    if (lstrcmpA(kind, "winerror") == 0)
+        throw qly::WinErrorBase(ERROR_ACCESS_DENIED);
+    throw 17;
 }
 
 char g_save_loop_mark[MAX_PATH];
@@ -88,11 +105,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     seams.ctrl_key_down = CtrlDown;
     if (GetEnvironmentVariableA("QLY_TEST_EXIT_WINDOWS", g_exit_record, sizeof g_exit_record))
         seams.exit_windows = RecordExitWindows;
+    if (GetEnvironmentVariableA("QLY_TEST_SHUTDOWN_THROW", nullptr, 0) > 0)
+        seams.at_shutdown = ThrowAtShutdown;
     char periods[64] = {};
     if (GetEnvironmentVariableA("QLY_TEST_WATCHDOG", periods, sizeof periods)) {
-        unsigned a = 0, b = 0, c = 0;
-        if (std::sscanf(periods, "%u,%u,%u", &a, &b, &c) == 3)
-            seams.periods = qly::WatchdogPeriods{a, b, c};
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        const int n = std::sscanf(periods, "%u,%u,%u,%u", &a, &b, &c, &d);
+        if (n >= 3)
+            seams.periods = qly::WatchdogPeriods{a, b, c, n == 4 ? d : seams.periods.lost_tray_ms};
     }
     if (GetEnvironmentVariableA("QLY_TEST_SAVE_LOOP", g_save_loop_mark, sizeof g_save_loop_mark)) {
         if (HANDLE t = CreateThread(nullptr, 0, SaveLoop, nullptr, 0, nullptr))

@@ -22,15 +22,15 @@ using diag_test::ScratchFolder;
 const std::regex kStartBlock(
     "\n\nQUILLORY started at (Sun|Mon|Tue|Wed|Thu|Fri|Sat) "
     "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 123][0-9] "
-    "[0-2][0-9]:[0-5][0-9]:[0-5][0-9] [0-9]{4}\n");
+    "[0-2][0-9]:[0-5][0-9]:[0-5][0-9] [0-9]{4}\n\n");
 
 // Writes what a run of the program writes: the plain and the detail lines of the writers.
 void WriteARun() {
     qly::LogLine("Hooks installed OK\n");
     qly::LogLine("DoDump returned g_qly_data_count = %08x\n", 3u);
     qly::LogDetail("%08x %08x %08x %08x %08x %08x %08x %s\n", 1u, 2u, 3u, 4u, 5u, 6u, 7u, "tip");
-    qly::LogDetail("%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %s - %s\n", 0u, 0u, 0u, 0u, 1u, 7u,
-              0x1234u, 0u, "notepad.exe", "CLASS:Notepad");
+    qly::LogDetail("%8x  %8x  %8x  %8x: %08x : %08x : %08x : %08x : %s - %s\n", 0u, 0u, 0u, 0u, 1u,
+                   7u, 0x1234u, 0u, "notepad.exe", "CLASS:Notepad");
     qly::LogLine("Tray intercepted OK\n");
 }
 

@@ -37,9 +37,9 @@ std::string Format(std::size_t capacity, const char* format, ...) {
 TEST(DiagLogText, StartLineIsTwoBlankLinesAndTheCTimeText) {
     // Single-digit days are padded with a space, as ctime does.
     EXPECT_EQ(qly::LogStartLine(Time(2026, 12, 8, 1, 16, 52, 2)),
-              "\n\nQUILLORY started at Tue Dec  8 01:16:52 2026\n");
+              "\n\nQUILLORY started at Tue Dec  8 01:16:52 2026\n\n");
     EXPECT_EQ(qly::LogStartLine(Time(2009, 1, 17, 13, 1, 58, 6)),
-              "\n\nQUILLORY started at Sat Jan 17 13:01:58 2009\n");
+              "\n\nQUILLORY started at Sat Jan 17 13:01:58 2009\n\n");
     // A clock out of range never reads past the name tables.
     EXPECT_EQ(qly::AsctimeText(Time(2009, 13, 17, 13, 1, 58, 9)), "??? ??? 17 13:01:58 2009\n");
 }

@@ -285,6 +285,27 @@ TEST_F(LanguageTest, OnlyFilesWithADisplayNameAreLanguages) {
     EXPECT_FALSE(InitLanguage(m_key.c_str()));
 }
 
+// The program hands over its folder with the separator at its end; the stored choice and
+// the file read must still name the LNG folder with a single one.
+TEST_F(LanguageTest, TheChosenFileIsNamedWithSingleSeparatorsWhateverTheFolderEndsWith) {
+    const std::string expected = m_folder + "\\LNG\\german.lng";
+    AddGerman();
+    for (const std::string& folder : {m_folder, m_folder + "\\"}) {
+        SetLanguageProgramFolder(folder);
+        WriteLanguageSetting(m_key.c_str(), "");
+        InitLanguage(m_key.c_str());
+        ASSERT_TRUE(Choose("Deutsch")) << folder;
+        char stored[300] = {};
+        DWORD size = sizeof stored;
+        RegGetValueA(HKEY_CURRENT_USER, m_key.c_str(), "Language", RRF_RT_REG_SZ, nullptr, stored,
+                     &size);
+        EXPECT_EQ(std::string(stored), expected) << folder;
+        WriteLanguageSetting(m_key.c_str(), "german.lng");
+        ASSERT_TRUE(InitLanguage(m_key.c_str())) << folder;
+        EXPECT_EQ(ActiveLanguageFile(), expected) << folder;
+    }
+}
+
 TEST_F(LanguageTest, GermanFileTranslatesEveryDialogPageAndTitle) {
     AddGerman();
     ASSERT_TRUE(Choose("Deutsch"));

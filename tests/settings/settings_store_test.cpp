@@ -237,7 +237,7 @@ size_t Occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
-class SettingsRegistry : public ::testing::Test {
+class SettingsStore : public ::testing::Test {
   protected:
     void SetUp() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KARNOVELDAHUS");
@@ -260,7 +260,7 @@ class SettingsRegistry : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(SettingsRegistry, AFreshUserGetsEveryDefaultAndBothKeys) {
+TEST_F(SettingsStore, AFreshUserGetsEveryDefaultAndBothKeys) {
     LoadSettings();
     EXPECT_EQ(1u, g_settings.flag_notify);
     EXPECT_EQ(3u, g_settings.default_flags);
@@ -288,7 +288,7 @@ TEST_F(SettingsRegistry, AFreshUserGetsEveryDefaultAndBothKeys) {
     EXPECT_TRUE(ValuesOf(kRulesPath).empty());
 }
 
-TEST_F(SettingsRegistry, ASaveWritesEveryValueInItsOrderAndALoadReadsThemBack) {
+TEST_F(SettingsStore, ASaveWritesEveryValueInItsOrderAndALoadReadsThemBack) {
     LoadSettings();
     g_settings.flag_notify = 0;
     g_settings.default_flags = 1;
@@ -346,7 +346,7 @@ TEST_F(SettingsRegistry, ASaveWritesEveryValueInItsOrderAndALoadReadsThemBack) {
     }
 }
 
-TEST_F(SettingsRegistry, AValueOfAnotherSizeKeepsTheSetting) {
+TEST_F(SettingsStore, AValueOfAnotherSizeKeepsTheSetting) {
     PutValue(kSettingsKeyPath, "SortMenu", REG_BINARY, {1, 0});
     PutValue(kSettingsKeyPath, "FlagSounds", REG_BINARY, {0, 0, 0, 0, 0, 0, 0, 0});
     PutValue(kSettingsKeyPath, "UseMinimize", REG_BINARY, {0, 0, 0, 0});  // type not checked
@@ -356,7 +356,7 @@ TEST_F(SettingsRegistry, AValueOfAnotherSizeKeepsTheSetting) {
     EXPECT_EQ(0u, g_settings.use_minimize);
 }
 
-TEST_F(SettingsRegistry, APasswordOfFiveRoundTripsWithAndWithoutTheMenuFlag) {
+TEST_F(SettingsStore, APasswordOfFiveRoundTripsWithAndWithoutTheMenuFlag) {
     for (const bool menu : {true, false}) {
         SetUp();
         SetPassword(g_settings_password, "abcde", menu);
@@ -387,7 +387,7 @@ TEST_F(SettingsRegistry, APasswordOfFiveRoundTripsWithAndWithoutTheMenuFlag) {
     }
 }
 
-TEST_F(SettingsRegistry, AClearedPasswordStaysClearedThoughItsOldBytesRemain) {
+TEST_F(SettingsStore, AClearedPasswordStaysClearedThoughItsOldBytesRemain) {
     SetPassword(g_settings_password, "abcde", true);
     SaveSettings();
     g_settings_password = SettingsPassword{};
@@ -398,7 +398,7 @@ TEST_F(SettingsRegistry, AClearedPasswordStaysClearedThoughItsOldBytesRemain) {
     EXPECT_TRUE(PasswordMatches(g_settings_password, ""));
 }
 
-TEST_F(SettingsRegistry, ADamagedPasswordKeepsTheSettingsLockedAndIsKeptAsItIs) {
+TEST_F(SettingsStore, ADamagedPasswordKeepsTheSettingsLockedAndIsKeptAsItIs) {
     const std::vector<uint8_t> word = Le32(EncodePasswordWord(1000, 1));
     const std::vector<uint8_t> bytes(300, 0x41);
     PutValue(kSettingsKeyPath, "hot_key_vkey_00", REG_DWORD, word);
@@ -427,7 +427,7 @@ TEST_F(SettingsRegistry, ADamagedPasswordKeepsTheSettingsLockedAndIsKeptAsItIs) 
     EXPECT_FALSE(PasswordMatches(g_settings_password, std::string(5, '\0')));
 }
 
-TEST_F(SettingsRegistry, RulesAreStoredUnderIdAndProcessName) {
+TEST_F(SettingsStore, RulesAreStoredUnderIdAndProcessName) {
     LoadSettings();
     AddRule(0xFFFFFFFF, "notepad.exe", 0x101);
     AddRule(5, "app.exe", 0x2);
@@ -459,7 +459,7 @@ TEST_F(SettingsRegistry, RulesAreStoredUnderIdAndProcessName) {
     }
 }
 
-TEST_F(SettingsRegistry, RulesThatSayNothingAreDroppedAtSave) {
+TEST_F(SettingsStore, RulesThatSayNothingAreDroppedAtSave) {
     LoadSettings();
     std::vector<uint32_t> dropped;
     SetRuleDroppedHandler([&](const IconRule& r) { dropped.push_back(r.flags); });
@@ -476,7 +476,7 @@ TEST_F(SettingsRegistry, RulesThatSayNothingAreDroppedAtSave) {
     EXPECT_EQ(0u, g_rule_list.back().flags);
 }
 
-TEST_F(SettingsRegistry, AfterASaveTheRulesKeyHoldsExactlyTheListInOrder) {
+TEST_F(SettingsStore, AfterASaveTheRulesKeyHoldsExactlyTheListInOrder) {
     PutValue(kRulesPath, "00000009old.exe", REG_DWORD, Le32(3));
     PutValue(kRulesPath, "00000002b.exe", REG_DWORD, Le32(1));
     LoadSettings();
@@ -496,7 +496,7 @@ TEST_F(SettingsRegistry, AfterASaveTheRulesKeyHoldsExactlyTheListInOrder) {
     EXPECT_FALSE(KeyExists("Software\\KARNOVELDAHUS\\QUILLORY\\RULES.saving"));
 }
 
-TEST_F(SettingsRegistry, AColourIconIsStoredAs1196BytesAndComesBackTheSame) {
+TEST_F(SettingsStore, AColourIconIsStoredAs1196BytesAndComesBackTheSame) {
     LoadSettings();
     HICON icon = MakeColourIcon();
     ASSERT_NE(nullptr, icon);
@@ -523,7 +523,7 @@ TEST_F(SettingsRegistry, AColourIconIsStoredAs1196BytesAndComesBackTheSame) {
     EXPECT_EQ(0x102030u + 15 * 16, after.colour[0]);
 }
 
-TEST_F(SettingsRegistry, StoredIconsOfEveryDepthClassShowTheSamePixelsAfterLoadAndSave) {
+TEST_F(SettingsStore, StoredIconsOfEveryDepthClassShowTheSamePixelsAfterLoadAndSave) {
     for (const uint16_t bits : {1, 4, 8, 24, 32}) {
         SCOPED_TRACE(bits);
         SetUp();
@@ -554,7 +554,7 @@ TEST_F(SettingsRegistry, StoredIconsOfEveryDepthClassShowTheSamePixelsAfterLoadA
     }
 }
 
-TEST_F(SettingsRegistry, ASixteenBitIconIsStoredWithoutIcon) {
+TEST_F(SettingsStore, ASixteenBitIconIsStoredWithoutIcon) {
     BITMAPINFO bmi{};
     bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
     bmi.bmiHeader.biWidth = 16;
@@ -583,7 +583,7 @@ TEST_F(SettingsRegistry, ASixteenBitIconIsStoredWithoutIcon) {
     EXPECT_EQ(Le32(3), value.data);
 }
 
-TEST_F(SettingsRegistry, ACorruptIconLoadsAsARuleWithoutIcon) {
+TEST_F(SettingsStore, ACorruptIconLoadsAsARuleWithoutIcon) {
     std::vector<uint8_t> blob = SampleIconBlob(16, 32);
     blob[8] = 0xFF;  // the mask block claims more bytes than the blob has
     blob[9] = 0xFF;
@@ -601,7 +601,7 @@ TEST_F(SettingsRegistry, ACorruptIconLoadsAsARuleWithoutIcon) {
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), values[0].type);
 }
 
-TEST_F(SettingsRegistry, OddRuleValuesCostNoOtherRuleAndTheUnusableAreLogged) {
+TEST_F(SettingsStore, OddRuleValuesCostNoOtherRuleAndTheUnusableAreLogged) {
     PutValue(kRulesPath, "00000001first.exe", REG_DWORD, Le32(0x101));
     std::vector<uint8_t> big(20000, 0x33);
     std::memcpy(big.data(), Le32(0x202).data(), 4);
@@ -669,7 +669,7 @@ TEST_F(SettingsRegistry, OddRuleValuesCostNoOtherRuleAndTheUnusableAreLogged) {
     EXPECT_EQ(std::string::npos, log.find("00000002big.exe")) << log;
 }
 
-TEST_F(SettingsRegistry, ASaveCutAfterAnyRegistryWriteLeavesTheOldOrTheNewRules) {
+TEST_F(SettingsStore, ASaveCutAfterAnyRegistryWriteLeavesTheOldOrTheNewRules) {
     auto rule = [](uint32_t id, const char* name, uint32_t flags, bool icon) {
         StoredRule r;
         r.icon_id = id;
@@ -724,7 +724,7 @@ TEST_F(SettingsRegistry, ASaveCutAfterAnyRegistryWriteLeavesTheOldOrTheNewRules)
     EXPECT_TRUE(seen_new);
 }
 
-TEST_F(SettingsRegistry, NotesOfALoadReachTheLogThatIsOpenedAfterIt) {
+TEST_F(SettingsStore, NotesOfALoadReachTheLogThatIsOpenedAfterIt) {
     // Start-up loads the settings with the main window and opens the log after that.
     PutValue(kSettingsKeyPath, "LateIntercept", REG_DWORD, Le32(9));
     PutValue(kSettingsKeyPath, "hot_key_vkey_1", REG_DWORD, Le32(0x100));
@@ -746,7 +746,7 @@ TEST_F(SettingsRegistry, NotesOfALoadReachTheLogThatIsOpenedAfterIt) {
     EXPECT_EQ(1u, Occurrences(log, "00000003short.exe")) << log;
 }
 
-TEST_F(SettingsRegistry, AStagingKeyWithASubKeyNoLongerStopsEverySave) {
+TEST_F(SettingsStore, AStagingKeyWithASubKeyNoLongerStopsEverySave) {
     const std::string staging = std::string(kRulesPath) + ".saving";
     for (const bool committed : {false, true}) {
         SCOPED_TRACE(committed ? "committed staging" : "uncommitted staging");
@@ -798,7 +798,7 @@ void SetKeyAccess(const char* path, bool open) {
 
 }  // namespace
 
-TEST_F(SettingsRegistry, RulesThatCouldNotBeReadAreNeverSavedOverAndTheUserIsToldOnce) {
+TEST_F(SettingsStore, RulesThatCouldNotBeReadAreNeverSavedOverAndTheUserIsToldOnce) {
     PutValue(kRulesPath, "00000001kept.exe", REG_DWORD, Le32(0x101));
     PutValue(kRulesPath, "00000002kept.exe", REG_DWORD, Le32(0x2));
     const std::vector<Value> before = ValuesOf(kRulesPath);
@@ -839,7 +839,7 @@ TEST_F(SettingsRegistry, RulesThatCouldNotBeReadAreNeverSavedOverAndTheUserIsTol
     EXPECT_NE(std::string::npos, g_boxes[0].find("rules")) << g_boxes[0];
 }
 
-TEST_F(SettingsRegistry, ASaveWaitsForWhoeverHoldsTheRulesLock) {
+TEST_F(SettingsStore, ASaveWaitsForWhoeverHoldsTheRulesLock) {
     LoadSettings();
     AddRule(1, "a.exe", 0x101);
     std::atomic<bool> saved{false};
