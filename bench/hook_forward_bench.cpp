@@ -112,8 +112,8 @@ double TimeModify(HWND tray, const std::vector<uint8_t>& payload) {
 
 double TimeBareRoundTrip(HWND echo, const std::vector<uint8_t>& payload) {
     const double start = Now();
-    const qly_test::WireResult r = qly_test::SendCopyData(echo, nullptr, ForwardTag, payload.data(),
-                                                          static_cast<DWORD>(payload.size()));
+    const qly_test::WireResult r = qly_test::SendCopyData(
+        echo, nullptr, qly::ForwardTag, payload.data(), static_cast<DWORD>(payload.size()));
     const double t = Now() - start;
     return r.delivered ? t : -1;
 }
@@ -158,8 +158,8 @@ int RunBench(int n) {
     }
     qly_test::TrayHost hooked_host(L"--layout=pager1");
     HWND hooked_tray = WaitForTray(hooked_host);
-    if (!hooked_tray || !receiver.WaitForNotice(kHookNoticeAcquired) || FindSpecialWindows() < 2 ||
-        g_shell_tray_hwnd != reinterpret_cast<uintptr_t>(hooked_tray)) {
+    if (!hooked_tray || !receiver.WaitForNotice(qly::kHookNoticeAcquired) ||
+        FindSpecialWindows() < 2 || g_shell_tray_hwnd != reinterpret_cast<uintptr_t>(hooked_tray)) {
         std::fprintf(stderr, "the second tray was not taken over\n");
         return 1;
     }
@@ -178,7 +178,8 @@ int RunBench(int n) {
     HANDLE processes[] = {GetCurrentProcess(), echo_process.Handle(), plain_host.Process().Handle(),
                           hooked_host.Process().Handle()};
     const Requests requests;
-    const std::vector<uint8_t> bare_payload(requests.tip_a.size() + kTrayItemForwardGrowth, 0x5A);
+    const std::vector<uint8_t> bare_payload(requests.tip_a.size() + qly::kTrayItemForwardGrowth,
+                                            0x5A);
     const int warm_up = n / 10 + 10;
     std::printf("hook forward benchmark: %d requests of each kind, interleaved\n", n);
     std::printf("  (c) carries %zu bytes, the forwarded record of a full-size request\n",

@@ -234,8 +234,8 @@ QLYDLL_API uint64_t __stdcall SpecialCopyIcon(uint64_t icon) {
     return qly::AsNumber(copy);
 }
 
-QLYDLL_API uint32_t __stdcall QlyGetVer(const TrayItem* item) {
-    return TrayItemVersionCode(item);
+QLYDLL_API uint32_t __stdcall QlyGetVer(const qly::TrayItem* item) {
+    return qly::TrayItemVersionCode(item);
 }
 
 }  // extern "C"

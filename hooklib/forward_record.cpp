@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+namespace qly {
+
 namespace {
 
 uint32_t ReadU32(const uint8_t* p) {
@@ -61,3 +63,5 @@ size_t BuildForwardRecord(uint64_t sender_window,
                 size - kShellNotifyFixedSize);
     return total;
 }
+
+}  // namespace qly

@@ -9,6 +9,8 @@
 
 #include "hooklib/tray_item.h"
 
+namespace qly {
+
 // The largest notify request we accept. The shell's own record is below 1 KB (964 bytes
 // for the newest notify-icon data); a few KB leave room for growth while keeping the
 // forward buffer on the stack of the shell's tray thread.
@@ -36,3 +38,5 @@ uint64_t NotifyRequestOwner(const void* data);
 
 // NIM_* command of a request. Only valid for a forwardable request.
 uint32_t NotifyRequestCommand(const void* data);
+
+}  // namespace qly

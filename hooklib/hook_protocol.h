@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace qly {
+
 // wParam of WM_USER_QLY_HOOK_MSG.
 enum TrayHookCode : uint64_t {
     kHookNoticeAcquired = 0,   // hook -> receiver (posted): the tray window was subclassed
@@ -43,3 +45,5 @@ constexpr uint32_t kRemoteCbtTimeoutMs = 5000;
 constexpr uint32_t kTrayRequestTimeoutMs = 1000;
 // Delay between the release and the library leaving the shell.
 constexpr uint32_t kUnloadDelayMs = 500;
+
+}  // namespace qly

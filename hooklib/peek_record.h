@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qly {
+
 #pragma pack(push, 1)
 struct PeekRecord {
     int32_t state;          // fsState of the button (TBSTATE_HIDDEN is bit 3); -1 while filling
@@ -31,3 +33,5 @@ static_assert(offsetof(PeekRecord, tip) == 36, "PeekRecord layout");
 
 // Records in the shared dump table.
 constexpr size_t kPeekRecordCount = 64;
+
+}  // namespace qly

@@ -16,7 +16,9 @@
 #define QLYDLL_API __declspec(dllimport)
 #endif
 
+namespace qly {
 struct TrayItem;
+}  // namespace qly
 
 extern "C" {
 
@@ -48,7 +50,7 @@ QLYDLL_API extern char g_path_file_qly[260];
 // How many of the dump's records came from the first toolbar, the one moves reach; the
 // second toolbar's follow them.
 QLYDLL_API extern uint32_t g_qly_data_count_first;
-QLYDLL_API extern PeekRecord g_qly_data_peek[kPeekRecordCount];
+QLYDLL_API extern qly::PeekRecord g_qly_data_peek[qly::kPeekRecordCount];
 
 // Functions. All report failure by result and never throw.
 QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
@@ -58,7 +60,7 @@ QLYDLL_API int __stdcall InstallHooks(uint64_t receiver_window,
 QLYDLL_API void __stdcall UninstallHooks();
 QLYDLL_API int __stdcall FindSpecialWindows();
 QLYDLL_API uint64_t __stdcall SpecialCopyIcon(uint64_t icon);
-QLYDLL_API uint32_t __stdcall QlyGetVer(const TrayItem* item);
+QLYDLL_API uint32_t __stdcall QlyGetVer(const qly::TrayItem* item);
 QLYDLL_API int64_t __stdcall CBT_HOOK_PROC(int code, uint64_t wparam, int64_t lparam);
 
 }  // extern "C"

@@ -33,7 +33,7 @@ QLYDLL_API uint64_t g_special_tray_op QLY_SHARED = 0;
 QLYDLL_API uint32_t g_flag_reverse_tray QLY_SHARED = 0;
 QLYDLL_API char g_path_file_qly[260] QLY_SHARED = {};
 QLYDLL_API uint32_t g_qly_data_count_first QLY_SHARED = 0;
-QLYDLL_API PeekRecord g_qly_data_peek[kPeekRecordCount] QLY_SHARED = {};
+QLYDLL_API qly::PeekRecord g_qly_data_peek[qly::kPeekRecordCount] QLY_SHARED = {};
 }  // extern "C"
 
 // Not exported: only the library's own code reads them, in whichever process it runs.

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+namespace qly {
+
 void ParseTrayButtonData(const uint8_t* data, TrayButton* button) {
     std::memcpy(&button->owner, data + 0, 8);
     std::memcpy(&button->uid, data + 8, 4);
@@ -121,3 +123,5 @@ void CopyTipBounded(const char* text,
     std::memcpy(tip, text, n);
     tip[n] = '\0';
 }
+
+}  // namespace qly

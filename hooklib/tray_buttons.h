@@ -9,6 +9,8 @@
 
 #include "hooklib/peek_record.h"
 
+namespace qly {
+
 // TBSTATE_HIDDEN in a button's fsState.
 constexpr uint8_t kButtonStateHidden = 0x08;
 
@@ -91,3 +93,5 @@ void CopyTipBounded(const char* text,
                     char* tip,
                     size_t capacity,
                     LeadBytePredicate is_lead_byte);
+
+}  // namespace qly

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qly {
+
 #pragma pack(push, 1)
 struct TrayItem {
     // Header written by the hook and the main program.
@@ -104,3 +106,5 @@ static_assert(offsetof(TrayItem, callback_message) == 200, "TrayItem layout");
 static_assert(offsetof(TrayItem, hicon) == 204, "TrayItem layout");
 static_assert(kTrayItemFixedSize - kTrayItemHeaderSize == kShellNotifyFixedSize + 8,
               "the fixed notify part widens two 32-bit handles");
+
+}  // namespace qly

@@ -3,6 +3,8 @@
 
 #include "hooklib/tray_item.h"
 
+namespace qly {
+
 namespace {
 
 struct SizeCode {
@@ -29,3 +31,5 @@ uint32_t TrayItemVersionCode(const TrayItem* item) {
     }
     return 0;
 }
+
+}  // namespace qly

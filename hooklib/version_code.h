@@ -5,7 +5,11 @@
 
 #include <cstdint>
 
+namespace qly {
+
 struct TrayItem;
 
 // 0xFFFFFFFF for a null record.
 uint32_t TrayItemVersionCode(const TrayItem* item);
+
+}  // namespace qly

@@ -35,7 +35,8 @@ class DiagHandlerLog : public HandlerLog {
     // Called without the lock, for the owner window of the request about to be decided.
     void Prepare(const COPYDATASTRUCT* cds) {
         m_window = 0;
-        if (!LogDetailEnabled() || cds->lpData == nullptr || cds->cbData < kTrayItemFixedSize)
+        if (!LogDetailEnabled() || cds->dwData != ForwardTag || cds->lpData == nullptr ||
+            cds->cbData < kTrayItemFixedSize)
             return;
         uint64_t window = 0;
         std::memcpy(&window, static_cast<const uint8_t*>(cds->lpData) + offsetof(TrayItem, hwnd),

@@ -106,16 +106,16 @@ size_t NotifyListeners(uint64_t changed_identity) {
     return called;
 }
 
-}  // namespace qly
-
 TrayItem* find_qly(uint64_t hwnd, uint32_t uid, size_t* position) {
-    return qly::Registry().Find(hwnd, uid, position);
+    return Registry().Find(hwnd, uid, position);
 }
 
 int InsertRecentDel(const TrayItem* item) {
-    return qly::RecentDels().Insert(item->hwnd, item->uid);
+    return RecentDels().Insert(item->hwnd, item->uid);
 }
 
 bool IsRecentDel(const TrayItem* item) {
-    return qly::RecentDels().IsRecent(item->hwnd, item->uid);
+    return RecentDels().IsRecent(item->hwnd, item->uid);
 }
+
+}  // namespace qly

@@ -49,9 +49,9 @@ bool PassEverything();
 // the guard lets it go (installed with the receiver).
 void InstallLockReleaseAfterFault();
 
-}  // namespace qly
-
 // The names the rest of the program uses. Callers hold InterceptionLock().
 TrayItem* find_qly(uint64_t hwnd, uint32_t uid, size_t* position = nullptr);
 int InsertRecentDel(const TrayItem* item);
 bool IsRecentDel(const TrayItem* item);
+
+}  // namespace qly

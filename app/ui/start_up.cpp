@@ -6,6 +6,9 @@
 
 #include <string>
 
+#include "app/autostart/own_autostart.h"
+#include "app/base/program_names.h"
+#include "app/base/unique_handle.h"
 #include "app/diag/crash_dump.h"
 #include "app/diag/log.h"
 #include "app/diag/message_box_seam.h"
@@ -17,9 +20,6 @@
 #include "app/lang/language.h"
 #include "app/settings/registry_ops.h"
 #include "app/settings/settings_store.h"
-#include "app/autostart/own_autostart.h"
-#include "app/base/program_names.h"
-#include "app/base/unique_handle.h"
 #include "app/setup/setup_modes.h"
 #include "app/ui/command_line.h"
 #include "app/ui/hotkeys.h"

@@ -51,15 +51,15 @@ std::vector<uint8_t> Record(uint32_t command, uint32_t owner, uint32_t uid, cons
     f.callback_message = 0x8001;
     f.tip = notify_wire::Utf8ToUtf16(tip);
     const std::vector<uint8_t> payload = notify_wire::BuildPayload(f, notify_wire::kSizeFull);
-    std::vector<uint8_t> rec(kMaxForwardRecord);
-    rec.resize(
-        BuildForwardRecord(kBenchTray, 1, payload.data(), payload.size(), rec.data(), rec.size()));
+    std::vector<uint8_t> rec(qly::kMaxForwardRecord);
+    rec.resize(qly::BuildForwardRecord(kBenchTray, 1, payload.data(), payload.size(), rec.data(),
+                                       rec.size()));
     return rec;
 }
 
 LRESULT Answer(std::vector<uint8_t>& rec) {
     COPYDATASTRUCT cds;
-    cds.dwData = ForwardTag;
+    cds.dwData = qly::ForwardTag;
     cds.cbData = static_cast<DWORD>(rec.size());
     cds.lpData = rec.data();
     return qly::AnswerForward(static_cast<WPARAM>(kBenchTray), &cds);
@@ -73,12 +73,12 @@ double HandlerTime(uint32_t icons, int requests) {
         qly::Registry().Clear();
     }
     for (uint32_t i = 0; i < icons; ++i) {
-        std::vector<uint8_t> add = Record(kNimAdd, 0x50000 + (i % 7) * 4, i, "icon");
+        std::vector<uint8_t> add = Record(qly::kNimAdd, 0x50000 + (i % 7) * 4, i, "icon");
         Answer(add);
     }
     std::vector<std::vector<uint8_t>> mods;
     for (uint32_t i = 0; i < icons; ++i)
-        mods.push_back(Record(kNimModify, 0x50000 + (i % 7) * 4, i, "changed tip"));
+        mods.push_back(Record(qly::kNimModify, 0x50000 + (i % 7) * 4, i, "changed tip"));
     // Warm up, then measure.
     for (uint32_t i = 0; i < icons && i < 100; ++i)
         Answer(mods[i]);
@@ -93,7 +93,7 @@ double StormRate(const qly_test::TrayHost& tray, HWND owner, int requests) {
     std::vector<uint8_t> payload;
     const double start = Now();
     for (int r = 0; r < requests; ++r) {
-        notify_wire::NotifyFields f = qly_test::Fields(kNimModify, owner, 1 + r % 20);
+        notify_wire::NotifyFields f = qly_test::Fields(qly::kNimModify, owner, 1 + r % 20);
         f.flags = notify_wire::kFlagTip;
         f.tip = (r & 1) ? u"odd" : u"even";
         qly_test::SendNotify(window, owner, notify_wire::BuildPayload(f, notify_wire::kSizeFull));
@@ -130,9 +130,9 @@ int main(int argc, char** argv) {
         CreateWindowExA(0, "STATIC", "live", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     {
         const uint32_t h = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(live));
-        std::vector<uint8_t> add = Record(kNimAdd, h, 1, "icon");
+        std::vector<uint8_t> add = Record(qly::kNimAdd, h, 1, "icon");
         Answer(add);
-        std::vector<uint8_t> mod = Record(kNimModify, h, 1, "changed tip");
+        std::vector<uint8_t> mod = Record(qly::kNimModify, h, 1, "changed tip");
         const int live_n = n / 10 > 100 ? n / 10 : 100;
         const double start = Now();
         for (int r = 0; r < live_n; ++r)
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     HWND owner =
         CreateWindowExA(0, "STATIC", "owner", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     for (uint32_t uid = 1; uid <= 20; ++uid) {
-        notify_wire::NotifyFields f = qly_test::Fields(kNimAdd, owner, uid);
+        notify_wire::NotifyFields f = qly_test::Fields(qly::kNimAdd, owner, uid);
         f.flags = notify_wire::kFlagTip;
         qly_test::SendNotify(tray->Tray(), owner,
                              notify_wire::BuildPayload(f, notify_wire::kSizeFull));
@@ -165,12 +165,13 @@ int main(int argc, char** argv) {
     const double bare = StormRate(*tray, owner, storm);
 
     qly_road::RoadHost host(false);
-    if (!host.Ready() || !tray->Recreate() || !host.WaitForNotice(kHookNoticeAcquired, 1, 10000)) {
+    if (!host.Ready() || !tray->Recreate() ||
+        !host.WaitForNotice(qly::kHookNoticeAcquired, 1, 10000)) {
         std::printf("the road could not be set up\n");
         return 1;
     }
     for (uint32_t uid = 1; uid <= 20; ++uid) {
-        notify_wire::NotifyFields f = qly_test::Fields(kNimAdd, owner, uid);
+        notify_wire::NotifyFields f = qly_test::Fields(qly::kNimAdd, owner, uid);
         f.flags = notify_wire::kFlagTip;
         qly_test::SendNotify(tray->Tray(), owner,
                              notify_wire::BuildPayload(f, notify_wire::kSizeFull));

@@ -30,23 +30,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* request = data + 1;
     const size_t length = size - 1;
 
-    static uint8_t out[kMaxForwardRecord + 16];
+    static uint8_t out[qly::kMaxForwardRecord + 16];
     std::memset(out, 0xEE, sizeof out);
-    const size_t total = BuildForwardRecord(0xABCDEF0123456789ull, kind, length ? request : nullptr,
-                                            length, out, kMaxForwardRecord);
-    const bool forwardable = IsForwardableNotifyRequest(kind, length ? request : nullptr, length);
+    const size_t total =
+        qly::BuildForwardRecord(0xABCDEF0123456789ull, kind, length ? request : nullptr, length,
+                                out, qly::kMaxForwardRecord);
+    const bool forwardable =
+        qly::IsForwardableNotifyRequest(kind, length ? request : nullptr, length);
     Check((total != 0) == forwardable);
     if (total != 0) {
-        Check(total == length + kTrayItemForwardGrowth);
-        TrayItem item;
+        Check(total == length + qly::kTrayItemForwardGrowth);
+        qly::TrayItem item;
         std::memcpy(&item, out, sizeof item);
         Check(item.total_size == total);
-        Check(item.signature == kShellNotifySignature);
+        Check(item.signature == qly::kShellNotifySignature);
         Check(item.hwnd <= 0xFFFFFFFFu && item.hicon <= 0xFFFFFFFFu);
         for (size_t i = 4; i < 156; ++i)
             Check(out[i] == 0);
-        Check(std::memcmp(out + kTrayItemFixedSize, request + kShellNotifyFixedSize,
-                          length - kShellNotifyFixedSize) == 0);
+        Check(std::memcmp(out + qly::kTrayItemFixedSize, request + qly::kShellNotifyFixedSize,
+                          length - qly::kShellNotifyFixedSize) == 0);
     }
     // Nothing is written past the record.
     for (size_t i = total; i < sizeof out; ++i)
@@ -54,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     char tip[64 + 8];
     std::memset(tip, 0x77, sizeof tip);
-    CopyTipBounded(reinterpret_cast<const char*>(request), length, tip, 64, OddLead);
+    qly::CopyTipBounded(reinterpret_cast<const char*>(request), length, tip, 64, OddLead);
     Check(std::strlen(tip) < 64);
     for (size_t i = 64; i < sizeof tip; ++i)
         Check(tip[i] == 0x77);

@@ -39,7 +39,7 @@ TEST_F(Forwarding, RecordCarriesTheRequestByteForByteForEverySize) {
         ASSERT_EQ(m_rx.Forwards().size(), 1u);
         const Received r = m_rx.Forwards()[0];
 
-        EXPECT_EQ(r.kind, ForwardTag);
+        EXPECT_EQ(r.kind, qly::ForwardTag);
         EXPECT_EQ(r.sender, reinterpret_cast<WPARAM>(Tray()));
         ASSERT_EQ(r.bytes.size(), payload.size() + 180);
         EXPECT_EQ(r.U32(0), payload.size() + 180);
@@ -59,37 +59,37 @@ TEST_F(Forwarding, RecordCarriesTheRequestByteForByteForEverySize) {
         ASSERT_EQ(0, std::memcmp(r.bytes.data() + 212, payload.data() + 32, payload.size() - 32));
         if (size >= notify_wire::kSizeV2) {
             // The tip sits where the main program reads it.
-            EXPECT_EQ(r.bytes[kTrayItemTipW], 't');
-            EXPECT_EQ(r.U32(kTrayItemVersionW), 10000u);
+            EXPECT_EQ(r.bytes[qly::kTrayItemTipW], 't');
+            EXPECT_EQ(r.U32(qly::kTrayItemVersionW), 10000u);
         }
     }
 }
 
 TEST_F(Forwarding, SwallowedRequestNeverReachesTheTrayButTheProgramSeesSuccess) {
     Intercept();
-    m_rx.Script({kHookReplySwallow});
+    m_rx.Script({qly::kHookReplySwallow});
     const qly_test::WireResult r = Notify(kAdd, 1);
     ASSERT_TRUE(r.delivered);
     EXPECT_EQ(r.result, 1);
     EXPECT_TRUE(m_host->State().buttons.empty());
     // Passed: the tray applies it and answers for itself.
-    m_rx.Script({kHookReplyPass});
+    m_rx.Script({qly::kHookReplyPass});
     EXPECT_EQ(Notify(kAdd, 2).result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{2}));
-    m_rx.Script({kHookReplyPass});
+    m_rx.Script({qly::kHookReplyPass});
     EXPECT_EQ(Notify(kAdd, 2).result, 0) << "the tray refuses a second add of one icon";
 }
 
 TEST_F(Forwarding, AcceptedAddIsMovedWhereTheAnswerSays) {
     Intercept();
     AddIcons(1, 3);
-    m_rx.Script({kHookReplyMoveBase + 1});
+    m_rx.Script({qly::kHookReplyMoveBase + 1});
     ASSERT_EQ(Notify(kAdd, 4).result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{1, 4, 2, 3}));
-    m_rx.Script({kHookReplyFarEnd});
+    m_rx.Script({qly::kHookReplyFarEnd});
     ASSERT_EQ(Notify(kAdd, 5).result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{5, 1, 4, 2, 3}));
-    m_rx.Script({kHookReplyMoveBase + 4});
+    m_rx.Script({qly::kHookReplyMoveBase + 4});
     ASSERT_EQ(Notify(kAdd, 6).result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{5, 1, 4, 2, 6, 3}));
 }
@@ -103,7 +103,7 @@ TEST_F(Forwarding, MoveIsNotLostWhileTheMainProgramLooksUpTheTrayAgain) {
         while (!stop)
             FindSpecialWindows();
     });
-    m_rx.Script({}, kHookReplyFarEnd);
+    m_rx.Script({}, qly::kHookReplyFarEnd);
     std::vector<uint32_t> unmoved;
     for (uint32_t uid = 1; uid <= 12; ++uid) {
         if (Notify(kAdd, uid).result != 1 || Order().front() != uid)
@@ -119,10 +119,10 @@ TEST_F(Forwarding, ShellThatAddsAtTheFrontMovesTheNewButtonFromThere) {
     Intercept(L"--xp");
     AddIcons(1, 3);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{3, 2, 1}));
-    m_rx.Script({kHookReplyFarEnd});
+    m_rx.Script({qly::kHookReplyFarEnd});
     ASSERT_EQ(Notify(kAdd, 4).result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{3, 2, 1, 4}));
-    m_rx.Script({kHookReplyMoveBase + 2});
+    m_rx.Script({qly::kHookReplyMoveBase + 2});
     ASSERT_EQ(Notify(kAdd, 5).result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{3, 2, 5, 1, 4}));
 }
@@ -131,16 +131,16 @@ TEST_F(Forwarding, NothingMovesWhenNoButtonWasCreated) {
     Intercept();
     AddIcons(1, 3);
     // An add of an icon the tray has already: refused, nothing moved.
-    m_rx.Script({kHookReplyMoveBase + 0});
+    m_rx.Script({qly::kHookReplyMoveBase + 0});
     EXPECT_EQ(Notify(kAdd, 3).result, 0);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{1, 2, 3}));
     // A modify answered with a place is passed on, and nothing is moved.
-    m_rx.Script({kHookReplyMoveBase + 3});
+    m_rx.Script({qly::kHookReplyMoveBase + 3});
     EXPECT_EQ(Notify(kModify, 3, notify_wire::kFlagTip, "changed").result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{1, 2, 3}));
     EXPECT_EQ(m_host->State().Find(FakeOwner(3), 3)->tip, "changed");
     // A modify of an unknown icon that the tray turns into an add is not moved either.
-    m_rx.Script({kHookReplyMoveBase + 0});
+    m_rx.Script({qly::kHookReplyMoveBase + 0});
     EXPECT_EQ(Notify(kModify, 4).result, 1);
     EXPECT_EQ(Order(), (std::vector<uint32_t>{1, 2, 3, 4}));
 }
@@ -148,7 +148,7 @@ TEST_F(Forwarding, NothingMovesWhenNoButtonWasCreated) {
 TEST_F(Forwarding, OwnReplayPassesUnforwarded) {
     Intercept();
     g_special_tray_op = reinterpret_cast<uintptr_t>(FakeOwner(7));
-    m_rx.Script({}, kHookReplySwallow);
+    m_rx.Script({}, qly::kHookReplySwallow);
     ASSERT_EQ(Notify(kAdd, 7).result, 1);
     EXPECT_TRUE(m_rx.Forwards().empty());
     EXPECT_EQ(Order(), (std::vector<uint32_t>{7}));
@@ -170,7 +170,7 @@ TEST_F(Forwarding, OwnReplayPassesUnforwarded) {
 
 TEST_F(Forwarding, OnlyWellFormedShellRequestsAreForwarded) {
     Intercept();
-    m_rx.Script({}, kHookReplySwallow);
+    m_rx.Script({}, qly::kHookReplySwallow);
     const std::vector<uint8_t> payload = Payload(kAdd, 1, notify_wire::kFlagMessage);
     HWND owner = FakeOwner(1);
     // Other kinds of copy data.
@@ -206,7 +206,7 @@ TEST_F(Forwarding, RequestPassesAtOnceWhenTheReceiverIsGone) {
 TEST_F(Forwarding, SlowAnswerStillDecidesTheRequest) {
     Intercept();
     m_rx.SetDelay(300);
-    m_rx.Script({kHookReplySwallow});
+    m_rx.Script({qly::kHookReplySwallow});
     EXPECT_EQ(Notify(kAdd, 1).result, 1);
     EXPECT_TRUE(m_host->State().buttons.empty());
 }

@@ -39,7 +39,7 @@ class HookedTray : public ::testing::Test {
     // StartTray, and waits for the takeover notice; the tray's windows are then known.
     void Intercept(const std::wstring& switches = L"") {
         StartTray(switches);
-        ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired)) << "tray not taken over";
+        ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeAcquired)) << "tray not taken over";
         // The notice comes at the tray window's creation, before its children exist;
         // trayhost answers its control window once the whole tray is built.
         ASSERT_TRUE(m_host->WaitForState(
@@ -88,7 +88,9 @@ class HookedTray : public ::testing::Test {
     }
 
     // A message of the hook protocol to the tray window, as the main program sends it.
-    LRESULT HookRequest(WPARAM code, LPARAM lparam = 0, UINT timeout_ms = kTrayRequestTimeoutMs) {
+    LRESULT HookRequest(WPARAM code,
+                        LPARAM lparam = 0,
+                        UINT timeout_ms = qly::kTrayRequestTimeoutMs) {
         DWORD_PTR result = 0xDEAD;
         if (!SendMessageTimeoutA(Tray(), WM_USER_QLY_HOOK_MSG, code, lparam, SMTO_NORMAL,
                                  timeout_ms, &result))
@@ -98,14 +100,14 @@ class HookedTray : public ::testing::Test {
 
     // A remote request through the CBT hook, as the main program sends it.
     bool RemoteRequest(uint32_t op, HWND tray) {
-        if (op != kCbtOpFreeDumpIcons)
+        if (op != qly::kCbtOpFreeDumpIcons)
             g_qly_data_count = 0;
         g_hwnd_qly_cbt = reinterpret_cast<uintptr_t>(tray);
         g_hwnd_qly_cbt_op = op;
         DWORD_PTR result = 0;
         const LRESULT sent =
             SendMessageTimeoutA(tray, WM_SYSCOMMAND, SC_TASKLIST, reinterpret_cast<LPARAM>(tray),
-                                SMTO_NORMAL, kRemoteCbtTimeoutMs, &result);
+                                SMTO_NORMAL, qly::kRemoteCbtTimeoutMs, &result);
         g_hwnd_qly_cbt_op = 0;
         g_hwnd_qly_cbt = ~uint64_t{0};
         return sent != 0;

@@ -23,11 +23,11 @@ TEST_F(Interception, TrayIsTakenOverWhenTheShellCreatesIt) {
     // From now on the main program sees the shell's requests first.
     ASSERT_TRUE(Notify(kModify, 1).delivered);
     ASSERT_EQ(m_rx.Forwards().size(), 1u);
-    EXPECT_EQ(m_rx.Forwards()[0].kind, ForwardTag);
+    EXPECT_EQ(m_rx.Forwards()[0].kind, qly::ForwardTag);
 
     // The takeover is announced once.
     Sleep(200);
-    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 1u);
+    EXPECT_EQ(m_rx.NoticeCount(qly::kHookNoticeAcquired), 1u);
 }
 
 TEST_F(Interception, LateModeLeavesTheTrayAloneUntilTheRemoteRequest) {
@@ -38,12 +38,12 @@ TEST_F(Interception, LateModeLeavesTheTrayAloneUntilTheRemoteRequest) {
     ASSERT_TRUE(Notify(kModify, 1).delivered);
     Sleep(200);
     EXPECT_TRUE(m_rx.Forwards().empty()) << "forwarded before the takeover";
-    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 0u);
+    EXPECT_EQ(m_rx.NoticeCount(qly::kHookNoticeAcquired), 0u);
     EXPECT_EQ(g_flag_tray_aquired, 0u);
     EXPECT_EQ(g_shell_tray_hwnd, 0u);
 
-    ASSERT_TRUE(RemoteRequest(kCbtOpSubclass, tray));
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired));
+    ASSERT_TRUE(RemoteRequest(qly::kCbtOpSubclass, tray));
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeAcquired));
     EXPECT_EQ(g_flag_tray_aquired, 1u);
     EXPECT_EQ(g_cbt_not_from_create, 1u);
     EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(tray));
@@ -51,10 +51,10 @@ TEST_F(Interception, LateModeLeavesTheTrayAloneUntilTheRemoteRequest) {
     EXPECT_EQ(m_rx.Forwards().size(), 1u);
 
     // Asking again changes nothing: one takeover, one forward per request.
-    ASSERT_TRUE(RemoteRequest(kCbtOpSubclass, tray));
+    ASSERT_TRUE(RemoteRequest(qly::kCbtOpSubclass, tray));
     ASSERT_TRUE(Notify(kModify, 3).delivered);
     Sleep(200);
-    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 1u);
+    EXPECT_EQ(m_rx.NoticeCount(qly::kHookNoticeAcquired), 1u);
     EXPECT_EQ(m_rx.Forwards().size(), 2u);
 }
 
@@ -64,7 +64,7 @@ TEST_F(Interception, SystemCommandNotAddressedByTheMainProgramIsNotARemoteReques
     HWND tray = Tray();
     // The request cells name another window: the tray is not taken over.
     g_hwnd_qly_cbt = reinterpret_cast<uintptr_t>(tray) + 4;
-    g_hwnd_qly_cbt_op = kCbtOpSubclass;
+    g_hwnd_qly_cbt_op = qly::kCbtOpSubclass;
     DWORD_PTR result = 0;
     SendMessageTimeoutA(tray, WM_SYSCOMMAND, SC_TASKLIST | 0x0004, reinterpret_cast<LPARAM>(tray),
                         SMTO_NORMAL, 5000, &result);
@@ -74,7 +74,7 @@ TEST_F(Interception, SystemCommandNotAddressedByTheMainProgramIsNotARemoteReques
     g_hwnd_qly_cbt_op = 0;
     Sleep(200);
     EXPECT_EQ(g_flag_tray_aquired, 0u);
-    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 0u);
+    EXPECT_EQ(m_rx.NoticeCount(qly::kHookNoticeAcquired), 0u);
 }
 
 TEST_F(Interception, ReleaseGivesTheTrayBackAndTheLibraryLeavesTheShell) {
@@ -85,8 +85,8 @@ TEST_F(Interception, ReleaseGivesTheTrayBackAndTheLibraryLeavesTheShell) {
     ASSERT_TRUE(m_host->ReleasePreload());
     EXPECT_TRUE(m_host->HasModule("QLYDLL.DLL")) << "the takeover keeps the library in the shell";
 
-    EXPECT_EQ(HookRequest(kHookRelease, 0, kReleaseTimeoutMs), 0);
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    EXPECT_EQ(HookRequest(qly::kHookRelease, 0, qly::kReleaseTimeoutMs), 0);
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeReleased));
     EXPECT_EQ(g_flag_tray_aquired, 0u);
     EXPECT_EQ(g_shell_tray_hwnd, 0u);
 
@@ -115,8 +115,8 @@ TEST_F(Interception, ReleaseFollowsTheShellsOwnHoldWhenTheSharedCellIsAlreadyCle
     // Another process (a main program that saw the tray vanish, or one that released it)
     // cleared the cell; this shell still holds the subclass.
     g_shell_tray_hwnd = 0;
-    EXPECT_EQ(HookRequest(kHookRelease, 0, kReleaseTimeoutMs), 0);
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased)) << "the tray was not given back";
+    EXPECT_EQ(HookRequest(qly::kHookRelease, 0, qly::kReleaseTimeoutMs), 0);
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeReleased)) << "the tray was not given back";
     bool gone = false;
     for (int i = 0; i < 100 && !gone; ++i) {
         gone = !m_host->HasModule("QLYDLL.DLL");
@@ -163,20 +163,20 @@ TEST_F(Interception, LibraryFromAFolderOutsideTheCodePageStaysInTheShell) {
     ASSERT_EQ(install(m_rx.Handle(), kInstallGuard1, kInstallGuard2, kInstallGuard3), 1);
     m_host = std::make_unique<qly_test::TrayHost>(qly_test::Quote(L"--preload=" + library));
     ASSERT_TRUE(m_host->Started());
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired)) << "tray not taken over";
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeAcquired)) << "tray not taken over";
     uninstall();
     // What Windows does when the hook goes: the shell drops the reference the hook held.
     ASSERT_TRUE(m_host->ReleasePreload());
     Sleep(200);
     EXPECT_TRUE(m_host->HasModule("QLYDLL.DLL")) << "the library left the shell with the hook";
-    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeReleased), 0u);
+    EXPECT_EQ(m_rx.NoticeCount(qly::kHookNoticeReleased), 0u);
     m_rx.Clear();
     ASSERT_TRUE(Notify(notify_wire::kAdd, 1).result);
     EXPECT_EQ(m_rx.Forwards().size(), 1u) << "the tray is no longer intercepted";
 
     // The release at exit still takes it out of the shell.
-    EXPECT_EQ(HookRequest(kHookRelease, 0, kReleaseTimeoutMs), 0);
-    EXPECT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    EXPECT_EQ(HookRequest(qly::kHookRelease, 0, qly::kReleaseTimeoutMs), 0);
+    EXPECT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeReleased));
     bool gone = false;
     for (int i = 0; i < 100 && !gone; ++i) {
         gone = !m_host->HasModule("QLYDLL.DLL");
@@ -195,12 +195,12 @@ TEST_F(Interception, LibraryFromAFolderOutsideTheCodePageStaysInTheShell) {
 TEST_F(Interception, DestroyedTrayIsReleasedAndItsSuccessorTakenOver) {
     Intercept();
     ASSERT_TRUE(m_host->Destroy());
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeReleased));
     EXPECT_EQ(g_flag_tray_aquired, 0u);
     EXPECT_EQ(g_shell_tray_hwnd, 0u);
 
     ASSERT_TRUE(m_host->Create());
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired, 2));
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeAcquired, 2));
     EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(Tray()));
     ASSERT_TRUE(m_host->WaitForState([](const qly_test::TrayState& s) { return s.tray; }));
     ASSERT_EQ(FindSpecialWindows(), 3);
@@ -213,7 +213,7 @@ TEST_F(Interception, TrayDestroyedAfterTheHookWasRemovedIsReleasedToo) {
     Intercept();
     UninstallHooks();
     ASSERT_TRUE(m_host->Destroy());
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeReleased));
     EXPECT_EQ(g_flag_tray_aquired, 0u);
 
     // A new tray of the same shell can be taken over by the remote request, once the main
@@ -221,9 +221,9 @@ TEST_F(Interception, TrayDestroyedAfterTheHookWasRemovedIsReleasedToo) {
     g_flag_late_intercept = 1;
     ASSERT_TRUE(InstallHooksFor(m_rx));
     ASSERT_TRUE(m_host->Create());
-    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 1u);
-    ASSERT_TRUE(RemoteRequest(kCbtOpSubclass, Tray()));
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired, 2));
+    EXPECT_EQ(m_rx.NoticeCount(qly::kHookNoticeAcquired), 1u);
+    ASSERT_TRUE(RemoteRequest(qly::kCbtOpSubclass, Tray()));
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeAcquired, 2));
     EXPECT_EQ(g_shell_tray_hwnd, reinterpret_cast<uintptr_t>(Tray()));
 }
 
@@ -246,7 +246,7 @@ TEST_F(Interception, InstallHooksInsistsOnItsGuardValuesAndInstallsOnce) {
 
     m_host = std::make_unique<qly_test::TrayHost>();
     ASSERT_TRUE(m_host->Started());
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired));
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeAcquired));
     ASSERT_TRUE(Notify(kModify, 1).delivered);
     EXPECT_EQ(m_rx.Forwards().size(), 1u);
     EXPECT_TRUE(other.Forwards().empty());
@@ -288,7 +288,7 @@ TEST_F(Interception, HookOfAMainProgramThatEndedIsInstalledAfresh) {
     // The fresh hook is alive: it takes over a tray made now, and the forwards reach us.
     m_host = std::make_unique<qly_test::TrayHost>();
     ASSERT_TRUE(m_host->Started());
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeAcquired)) << "no live hook saw the tray";
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeAcquired)) << "no live hook saw the tray";
     ASSERT_TRUE(m_host->WaitForState(
         [](const qly_test::TrayState& s) { return s.tray && s.toolbar != nullptr; }));
     ASSERT_TRUE(Notify(kModify, 1).delivered);
@@ -297,10 +297,10 @@ TEST_F(Interception, HookOfAMainProgramThatEndedIsInstalledAfresh) {
     // Wine keeps calling the hook of a thread that is gone until it is removed by its
     // handle: the tray is taken over once, by one subclass that lets go cleanly.
     Sleep(200);
-    EXPECT_EQ(m_rx.NoticeCount(kHookNoticeAcquired), 1u);
+    EXPECT_EQ(m_rx.NoticeCount(qly::kHookNoticeAcquired), 1u);
     EXPECT_EQ(m_host->Command("faults"), 0);
-    EXPECT_EQ(HookRequest(kHookRelease, 0, kReleaseTimeoutMs), 0);
-    ASSERT_TRUE(m_rx.WaitForNotice(kHookNoticeReleased));
+    EXPECT_EQ(HookRequest(qly::kHookRelease, 0, qly::kReleaseTimeoutMs), 0);
+    ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeReleased));
     m_rx.Clear();
     ASSERT_TRUE(Notify(kModify, 2).delivered);
     EXPECT_TRUE(m_rx.Forwards().empty()) << "a second subclass still forwards";

@@ -173,7 +173,7 @@ TEST_F(TrayWindows, ShapesOfTheNotificationWindow) {
 
 TEST(IconVersion, ExportClassifiesRecords) {
     EXPECT_EQ(QlyGetVer(nullptr), 0xFFFFFFFFu);
-    TrayItem item{};
+    qly::TrayItem item{};
     item.cb_size = 968;
     EXPECT_EQ(QlyGetVer(&item), 13u);
     item.cb_size = 104;

@@ -147,7 +147,7 @@ TEST(Robustness, TrayTakenOverSurvivesRandomCopyData) {
     ASSERT_TRUE(InstallHooksFor(rx));
     WatchedTrayHost host;
     ASSERT_NE(host.Tray(), nullptr) << host.Error();
-    ASSERT_TRUE(rx.WaitForNotice(kHookNoticeAcquired));
+    ASSERT_TRUE(rx.WaitForNotice(qly::kHookNoticeAcquired));
     // The notice comes at the tray window's creation; its toolbar follows a moment later.
     int found = 0;
     for (int i = 0; i < 250 && found < 2; ++i) {
@@ -227,7 +227,7 @@ TEST(Robustness, TrayTakenOverSurvivesRandomCopyData) {
     const std::vector<Received> forwards = rx.Forwards();
     EXPECT_EQ(forwards.size(), well_formed);
     for (const Received& f : forwards) {
-        ASSERT_EQ(f.kind, ForwardTag);
+        ASSERT_EQ(f.kind, qly::ForwardTag);
         ASSERT_GE(f.bytes.size(), 212u);
         ASSERT_LE(f.bytes.size(), 4096u + 180);
         ASSERT_EQ(f.U32(0), f.bytes.size());
@@ -258,7 +258,7 @@ TEST(Robustness, ToolbarOfForeignButtonsFaultsNothingAndTheTrayWorksOn) {
     ASSERT_TRUE(InstallHooksFor(rx));
     WatchedTrayHost host("--foreign-toolbar");
     ASSERT_NE(host.Tray(), nullptr) << host.Error();
-    ASSERT_TRUE(rx.WaitForNotice(kHookNoticeAcquired));
+    ASSERT_TRUE(rx.WaitForNotice(qly::kHookNoticeAcquired));
     HWND notify = nullptr;
     for (int i = 0; i < 250 && (notify == nullptr || FindSpecialWindows() < 2); ++i) {
         notify = FindWindowExW(host.Tray(), nullptr, L"TrayNotifyWnd", nullptr);
@@ -293,22 +293,22 @@ TEST(Robustness, ToolbarOfForeignButtonsFaultsNothingAndTheTrayWorksOn) {
     // The main program's own requests that read the toolbar: a dump with icons and tips,
     // moves by visible place and by index, and the dump through the CBT hook.
     DWORD_PTR result = 0;
-    for (const auto& request : {std::pair<WPARAM, LPARAM>{kHookDump, 0},
-                                {kHookMoveVisible, 0},
-                                {kHookMoveVisible, -2},
-                                {kHookMoveRaw, 1}}) {
+    for (const auto& request : {std::pair<WPARAM, LPARAM>{qly::kHookDump, 0},
+                                {qly::kHookMoveVisible, 0},
+                                {qly::kHookMoveVisible, -2},
+                                {qly::kHookMoveRaw, 1}}) {
         g_qly_move_hwnd = reinterpret_cast<uintptr_t>(FakeOwner(1));
         g_qly_move_uid = 1;
         EXPECT_NE(SendMessageTimeoutA(tray, WM_USER_QLY_HOOK_MSG, request.first, request.second,
-                                      SMTO_NORMAL, kTrayRequestTimeoutMs, &result),
+                                      SMTO_NORMAL, qly::kTrayRequestTimeoutMs, &result),
                   0);
     }
-    SendMessageTimeoutA(tray, WM_USER_QLY_HOOK_MSG, kHookFreeDumpIcons, 0, SMTO_NORMAL,
-                        kTrayRequestTimeoutMs, &result);
+    SendMessageTimeoutA(tray, WM_USER_QLY_HOOK_MSG, qly::kHookFreeDumpIcons, 0, SMTO_NORMAL,
+                        qly::kTrayRequestTimeoutMs, &result);
     g_hwnd_qly_cbt = reinterpret_cast<uintptr_t>(tray);
-    g_hwnd_qly_cbt_op = kCbtOpDump;
+    g_hwnd_qly_cbt_op = qly::kCbtOpDump;
     SendMessageTimeoutA(tray, WM_SYSCOMMAND, SC_TASKLIST, reinterpret_cast<LPARAM>(tray),
-                        SMTO_NORMAL, kRemoteCbtTimeoutMs, &result);
+                        SMTO_NORMAL, qly::kRemoteCbtTimeoutMs, &result);
     g_hwnd_qly_cbt_op = 0;
     g_hwnd_qly_cbt = ~uint64_t{0};
     // Of the foreign buttons only the one whose data can be read in full leaves a record,

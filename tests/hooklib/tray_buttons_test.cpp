@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace qly;  // the shared records and the code under test
+
 struct FakeButton {
     bool hidden = false;
     bool has_data = true;
@@ -27,17 +29,17 @@ class FakeToolbar final : public TrayButtonSource {
     int Count() override { return static_cast<int>(m_buttons.size()); }
     bool Read(int index, TrayButton* button) override {
         const FakeButton& b = m_buttons.at(static_cast<size_t>(index));
-        button->state = b.hidden ? kButtonStateHidden | 0x04 : 0x04;  // TBSTATE_ENABLED too
+        button->state = b.hidden ? qly::kButtonStateHidden | 0x04 : 0x04;  // TBSTATE_ENABLED too
         button->has_data = b.has_data;
         if (b.has_data) {
-            uint8_t data[kTrayButtonDataSize];
+            uint8_t data[qly::kTrayButtonDataSize];
             std::memcpy(data + 0, &b.owner, 8);
             std::memcpy(data + 8, &b.uid, 4);
             const uint32_t callback = 0x400 + b.uid, word = 0xD0D0, version = b.uid % 5;
             std::memcpy(data + 12, &callback, 4);
             std::memcpy(data + 16, &word, 4);
             std::memcpy(data + 20, &version, 4);
-            ParseTrayButtonData(data, button);
+            qly::ParseTrayButtonData(data, button);
         }
         button->bitmap = index;
         button->text = b.tip.empty() ? 0 : index + 1;
@@ -49,7 +51,7 @@ class FakeToolbar final : public TrayButtonSource {
     }
     void ReadTip(const TrayButton& button, char* tip, size_t capacity) override {
         const std::string& text = m_buttons.at(static_cast<size_t>(button.text - 1)).tip;
-        CopyTipBounded(text.c_str(), text.size(), tip, capacity, nullptr);
+        qly::CopyTipBounded(text.c_str(), text.size(), tip, capacity, nullptr);
     }
 
     int m_icons_made = 0;
@@ -78,7 +80,9 @@ TEST(TrayDump, CopiesEveryButtonWithDataInToolbarOrder) {
     buttons[3].has_data = false;
     FakeToolbar toolbar(buttons);
     Table t;
-    EXPECT_EQ(DumpTrayButtons(toolbar, {true, true}, t.records, kPeekRecordCount, &t.count), 4u);
+    EXPECT_EQ(
+        qly::DumpTrayButtons(toolbar, {true, true}, t.records, qly::kPeekRecordCount, &t.count),
+        4u);
     ASSERT_EQ(t.count, 4u);
     // Buttons 0, 1 (hidden, still dumped with its state), 2, 4; button 3 left no record.
     const int expected[] = {0, 1, 2, 4};
@@ -92,14 +96,14 @@ TEST(TrayDump, CopiesEveryButtonWithDataInToolbarOrder) {
         EXPECT_EQ(rec.icon_version, static_cast<uint32_t>(b % 5));
         EXPECT_EQ(uint64_t{rec.icon}, 0x10000u + b);
         EXPECT_EQ(std::string(rec.tip), "tip " + std::to_string(b));
-        EXPECT_EQ(rec.state & kButtonStateHidden, b == 1 ? kButtonStateHidden : 0);
+        EXPECT_EQ(rec.state & qly::kButtonStateHidden, b == 1 ? qly::kButtonStateHidden : 0);
     }
 }
 
 TEST(TrayDump, WithoutIconsOrTipsLeavesThemEmpty) {
     FakeToolbar toolbar(Buttons(3));
     Table t;
-    DumpTrayButtons(toolbar, {false, false}, t.records, kPeekRecordCount, &t.count);
+    qly::DumpTrayButtons(toolbar, {false, false}, t.records, qly::kPeekRecordCount, &t.count);
     ASSERT_EQ(t.count, 3u);
     EXPECT_EQ(toolbar.m_icons_made, 0);
     for (int r = 0; r < 3; ++r) {
@@ -115,8 +119,8 @@ TEST(TrayDump, SecondToolbarAppendsToTheSameTable) {
     system[0].owner = 0x9000;
     FakeToolbar second(system);
     Table t;
-    DumpTrayButtons(first, {}, t.records, kPeekRecordCount, &t.count);
-    DumpTrayButtons(second, {}, t.records, kPeekRecordCount, &t.count);
+    qly::DumpTrayButtons(first, {}, t.records, qly::kPeekRecordCount, &t.count);
+    qly::DumpTrayButtons(second, {}, t.records, qly::kPeekRecordCount, &t.count);
     ASSERT_EQ(t.count, 5u);
     EXPECT_EQ(uint64_t{t.records[2].owner_window}, 0x1002u);
     EXPECT_EQ(uint64_t{t.records[3].owner_window}, 0x9000u);
@@ -125,19 +129,20 @@ TEST(TrayDump, SecondToolbarAppendsToTheSameTable) {
 TEST(TrayDump, TrayLargerThanTheTableStopsAtItsEnd) {
     FakeToolbar toolbar(Buttons(100));
     Table t;
-    EXPECT_EQ(DumpTrayButtons(toolbar, {true, true}, t.records, kPeekRecordCount, &t.count),
-              kPeekRecordCount);
-    EXPECT_EQ(t.count, kPeekRecordCount);
+    EXPECT_EQ(
+        qly::DumpTrayButtons(toolbar, {true, true}, t.records, qly::kPeekRecordCount, &t.count),
+        qly::kPeekRecordCount);
+    EXPECT_EQ(t.count, qly::kPeekRecordCount);
     EXPECT_EQ(t.records[63].uid, 63u);
     // No icon is made that no record would hold (it could never be destroyed).
     EXPECT_EQ(toolbar.m_icons_made, 64);
     // The guard record behind the table is untouched.
-    const auto* guard = reinterpret_cast<const uint8_t*>(&t.records[kPeekRecordCount]);
-    for (size_t i = 0; i < sizeof(PeekRecord); ++i)
+    const auto* guard = reinterpret_cast<const uint8_t*>(&t.records[qly::kPeekRecordCount]);
+    for (size_t i = 0; i < sizeof(qly::PeekRecord); ++i)
         ASSERT_EQ(guard[i], 0x5A);
     // A second toolbar finds the table full.
     FakeToolbar second(Buttons(3));
-    EXPECT_EQ(DumpTrayButtons(second, {}, t.records, kPeekRecordCount, &t.count), 0u);
+    EXPECT_EQ(qly::DumpTrayButtons(second, {}, t.records, qly::kPeekRecordCount, &t.count), 0u);
 }
 
 TEST(TrayDump, LongTipIsCutAndTerminated) {
@@ -145,7 +150,7 @@ TEST(TrayDump, LongTipIsCutAndTerminated) {
     buttons[0].tip = std::string(200, 'x');
     FakeToolbar toolbar(buttons);
     Table t;
-    DumpTrayButtons(toolbar, {false, true}, t.records, kPeekRecordCount, &t.count);
+    qly::DumpTrayButtons(toolbar, {false, true}, t.records, qly::kPeekRecordCount, &t.count);
     EXPECT_EQ(std::string(t.records[0].tip), std::string(63, 'x'));
 }
 
@@ -210,31 +215,31 @@ TEST(ButtonMove, EmptyTrayMovesNothing) {
 }
 
 TEST(AddMove, NewButtonAtTheEndGoesToTheAnsweredIndexOrTheFront) {
-    AddMove m;
-    ASSERT_TRUE(PlanAddMove(5, 4, 5, false, &m));  // 2 + 3
+    qly::AddMove m;
+    ASSERT_TRUE(qly::PlanAddMove(5, 4, 5, false, &m));  // 2 + 3
     EXPECT_EQ(m.from, 4);
     EXPECT_EQ(m.to, 3);
-    ASSERT_TRUE(PlanAddMove(0xFFFFFFFF, 4, 5, false, &m));
+    ASSERT_TRUE(qly::PlanAddMove(0xFFFFFFFF, 4, 5, false, &m));
     EXPECT_EQ(m.from, 4);
     EXPECT_EQ(m.to, 0);
 }
 
 TEST(AddMove, ShellThatInsertsAtTheFrontMovesFromIndexZero) {
-    AddMove m;
-    ASSERT_TRUE(PlanAddMove(0xFFFFFFFF, 4, 5, true, &m));
+    qly::AddMove m;
+    ASSERT_TRUE(qly::PlanAddMove(0xFFFFFFFF, 4, 5, true, &m));
     EXPECT_EQ(m.from, 0);
     EXPECT_EQ(m.to, 4);
-    ASSERT_TRUE(PlanAddMove(2 + 2, 4, 5, true, &m));
+    ASSERT_TRUE(qly::PlanAddMove(2 + 2, 4, 5, true, &m));
     EXPECT_EQ(m.from, 0);
     EXPECT_EQ(m.to, 2);
 }
 
 TEST(AddMove, NothingMovesWithoutANewButtonOrAMoveAnswer) {
-    AddMove m;
-    EXPECT_FALSE(PlanAddMove(5, 5, 5, false, &m));  // the tray rejected the add
-    EXPECT_FALSE(PlanAddMove(5, 5, 4, false, &m));
-    EXPECT_FALSE(PlanAddMove(1, 4, 5, false, &m));
-    EXPECT_FALSE(PlanAddMove(0, 4, 5, false, &m));
+    qly::AddMove m;
+    EXPECT_FALSE(qly::PlanAddMove(5, 5, 5, false, &m));  // the tray rejected the add
+    EXPECT_FALSE(qly::PlanAddMove(5, 5, 4, false, &m));
+    EXPECT_FALSE(qly::PlanAddMove(1, 4, 5, false, &m));
+    EXPECT_FALSE(qly::PlanAddMove(0, 4, 5, false, &m));
 }
 
 bool FakeLead(uint8_t b) {
@@ -246,18 +251,18 @@ TEST(TipCopy, NeverSplitsADoubleByteCharacterAndAlwaysTerminates) {
     std::memset(tip, 'Z', sizeof tip);
     // Six single bytes then a double-byte character that would end at byte 8.
     const char text[] = "abcdef\x82\x41xyz";
-    CopyTipBounded(text, sizeof text - 1, tip, sizeof tip, FakeLead);
+    qly::CopyTipBounded(text, sizeof text - 1, tip, sizeof tip, FakeLead);
     EXPECT_STREQ(tip, "abcdef");
-    CopyTipBounded("abcde\x82\x41xyz", 10, tip, sizeof tip, FakeLead);
+    qly::CopyTipBounded("abcde\x82\x41xyz", 10, tip, sizeof tip, FakeLead);
     EXPECT_STREQ(tip, "abcde\x82\x41");
     // A lead byte without its trail byte is dropped.
-    CopyTipBounded("ab\x82", 3, tip, sizeof tip, FakeLead);
+    qly::CopyTipBounded("ab\x82", 3, tip, sizeof tip, FakeLead);
     EXPECT_STREQ(tip, "ab");
     // Length bounds the read even without a terminator in the source.
     const char unterminated[4] = {'q', 'r', 's', 't'};
-    CopyTipBounded(unterminated, 2, tip, sizeof tip, nullptr);
+    qly::CopyTipBounded(unterminated, 2, tip, sizeof tip, nullptr);
     EXPECT_STREQ(tip, "qr");
-    CopyTipBounded("", 0, tip, sizeof tip, nullptr);
+    qly::CopyTipBounded("", 0, tip, sizeof tip, nullptr);
     EXPECT_STREQ(tip, "");
 }
 

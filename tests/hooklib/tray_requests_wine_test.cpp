@@ -9,6 +9,8 @@
 #include "tests/hooklib/hooked_tray.h"
 
 namespace qly_hook_test {
+
+using namespace qly;  // the shared records and the code under test
 namespace {
 
 using notify_wire::kAdd;
@@ -39,7 +41,7 @@ class TrayRequests : public HookedTray {
     LRESULT Move(uint32_t uid, int32_t target, bool raw) {
         g_qly_move_hwnd = reinterpret_cast<uintptr_t>(FakeOwner(uid));
         g_qly_move_uid = uid;
-        return HookRequest(raw ? kHookMoveRaw : kHookMoveVisible,
+        return HookRequest(raw ? qly::kHookMoveRaw : qly::kHookMoveVisible,
                            static_cast<LPARAM>(static_cast<uint32_t>(target)));
     }
     void ExpectTableMatchesTray(bool icons, bool tips) {
@@ -49,7 +51,7 @@ class TrayRequests : public HookedTray {
             SCOPED_TRACE(i);
             const qly_test::TrayButton& b = state.buttons[i];
             const PeekRecord& r = g_qly_data_peek[i];
-            EXPECT_EQ(r.state & kButtonStateHidden, b.hidden ? kButtonStateHidden : 0);
+            EXPECT_EQ(r.state & qly::kButtonStateHidden, b.hidden ? qly::kButtonStateHidden : 0);
             EXPECT_EQ(static_cast<uint32_t>(uint64_t{r.owner_window}),
                       static_cast<uint32_t>(b.owner));
             EXPECT_EQ(uint32_t{r.uid}, b.uid);
@@ -67,14 +69,14 @@ TEST_F(TrayRequests, DumpByMessageCopiesEveryButtonWithIconAndTip) {
     AddIcons(1, 5);
     Hide(2);
     SetVersion(4, 3);
-    EXPECT_EQ(HookRequest(kHookDump), 0);
+    EXPECT_EQ(HookRequest(qly::kHookDump), 0);
     ASSERT_EQ(g_qly_data_count, 5u);
     ExpectTableMatchesTray(true, true);
     EXPECT_EQ(std::string(g_qly_data_peek[0].tip), "icon 1");
     EXPECT_EQ(g_qly_data_peek[3].icon_version, 3u);
 
     // The icons made for the dump are destroyed on request.
-    EXPECT_EQ(HookRequest(kHookFreeDumpIcons), 0);
+    EXPECT_EQ(HookRequest(qly::kHookFreeDumpIcons), 0);
     for (uint32_t i = 0; i < g_qly_data_count; ++i)
         EXPECT_EQ(uint64_t{g_qly_data_peek[i].icon}, 0u);
 }
@@ -82,10 +84,10 @@ TEST_F(TrayRequests, DumpByMessageCopiesEveryButtonWithIconAndTip) {
 TEST_F(TrayRequests, DumpByRemoteRequestAlsoTakesIconsAndTips) {
     Intercept(L"--layout=pager1");
     AddIcons(1, 3);
-    ASSERT_TRUE(RemoteRequest(kCbtOpDump, Tray()));
+    ASSERT_TRUE(RemoteRequest(qly::kCbtOpDump, Tray()));
     ASSERT_EQ(g_qly_data_count, 3u);
     ExpectTableMatchesTray(true, true);
-    ASSERT_TRUE(RemoteRequest(kCbtOpFreeDumpIcons, Tray()));
+    ASSERT_TRUE(RemoteRequest(qly::kCbtOpFreeDumpIcons, Tray()));
     EXPECT_EQ(g_qly_data_count, 3u);
     for (uint32_t i = 0; i < 3; ++i)
         EXPECT_EQ(uint64_t{g_qly_data_peek[i].icon}, 0u);
@@ -120,31 +122,31 @@ TEST_F(TrayRequests, DumpReadsTheSecondToolbarAfterTheFirst) {
     ASSERT_NE(system_area, 0u);
     // The stand-in shell keeps no buttons in its "System Control Area": the dump of both
     // toolbars is the dump of the icon toolbar.
-    EXPECT_EQ(HookRequest(kHookDump), 0);
+    EXPECT_EQ(HookRequest(qly::kHookDump), 0);
     EXPECT_EQ(g_qly_data_count, 3u);
     // Named the other way round, the icons are found in the second toolbar.
     g_hwnd_tray_toolbar = system_area;
     g_hwnd_tray_toolbar2 = icons;
-    EXPECT_EQ(HookRequest(kHookDump), 0);
+    EXPECT_EQ(HookRequest(qly::kHookDump), 0);
     ASSERT_EQ(g_qly_data_count, 3u);
     EXPECT_EQ(g_qly_data_peek[2].uid, 3u);
     EXPECT_EQ(std::string(g_qly_data_peek[0].tip), "icon 1");
     // One toolbar named twice is read once.
     g_hwnd_tray_toolbar = icons;
-    EXPECT_EQ(HookRequest(kHookDump), 0);
+    EXPECT_EQ(HookRequest(qly::kHookDump), 0);
     EXPECT_EQ(g_qly_data_count, 3u);
-    EXPECT_EQ(HookRequest(kHookFreeDumpIcons), 0);
+    EXPECT_EQ(HookRequest(qly::kHookFreeDumpIcons), 0);
 }
 
 TEST_F(TrayRequests, TrayWithMoreButtonsThanTheTableIsDumpedUpToItsEnd) {
     Intercept();
     AddIcons(1, 70);
-    EXPECT_EQ(HookRequest(kHookDump), 0);
-    ASSERT_EQ(g_qly_data_count, kPeekRecordCount);
-    for (uint32_t i = 0; i < kPeekRecordCount; ++i)
+    EXPECT_EQ(HookRequest(qly::kHookDump), 0);
+    ASSERT_EQ(g_qly_data_count, qly::kPeekRecordCount);
+    for (uint32_t i = 0; i < qly::kPeekRecordCount; ++i)
         ASSERT_EQ(g_qly_data_peek[i].uid, i + 1);
     EXPECT_EQ(std::string(g_qly_data_peek[63].tip), "icon 64");
-    EXPECT_EQ(HookRequest(kHookFreeDumpIcons), 0);
+    EXPECT_EQ(HookRequest(qly::kHookFreeDumpIcons), 0);
     // The tray is unharmed and still forwards.
     m_rx.Clear();
     ASSERT_EQ(Notify(kAdd, 71).result, 1);
@@ -158,11 +160,11 @@ TEST_F(TrayRequests, LongTipIsCutToTheRecordAndTerminated) {
     ASSERT_EQ(Notify(kAdd, 1, notify_wire::kFlagTip, tip).result, 1);
     // A tip in a non-ASCII script still converts within bounds.
     ASSERT_EQ(Notify(kAdd, 2, notify_wire::kFlagTip, std::string(100, 'a') + "\xc3\xa9").result, 1);
-    EXPECT_EQ(HookRequest(kHookDump), 0);
+    EXPECT_EQ(HookRequest(qly::kHookDump), 0);
     ASSERT_EQ(g_qly_data_count, 2u);
     EXPECT_EQ(std::string(g_qly_data_peek[0].tip), std::string(63, 'w'));
     EXPECT_EQ(std::string(g_qly_data_peek[1].tip), std::string(63, 'a'));
-    EXPECT_EQ(HookRequest(kHookFreeDumpIcons), 0);
+    EXPECT_EQ(HookRequest(qly::kHookFreeDumpIcons), 0);
 }
 
 TEST_F(TrayRequests, DumpWithoutAnIconToolbarDoesNothing) {
@@ -170,7 +172,7 @@ TEST_F(TrayRequests, DumpWithoutAnIconToolbarDoesNothing) {
     AddIcons(1, 2);
     g_qly_data_count = 17;
     g_hwnd_tray_toolbar = 0;
-    EXPECT_EQ(HookRequest(kHookDump), 0);
+    EXPECT_EQ(HookRequest(qly::kHookDump), 0);
     EXPECT_EQ(g_qly_data_count, 17u);
     EXPECT_EQ(Move(1, 1, false), 0);
 }

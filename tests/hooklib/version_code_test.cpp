@@ -14,24 +14,24 @@ TEST(IconVersionCode, SizeOfTheNotifyDataNamesItsGeneration) {
         {960, 12}, {968, 13}, {8, 0},    {160, 0},  {964, 0},  {969, 0},  {0xFFFFFFFF, 0},
     };
     for (const auto& [cb_size, code] : table) {
-        TrayItem item{};
+        qly::TrayItem item{};
         item.cb_size = cb_size;
-        EXPECT_EQ(TrayItemVersionCode(&item), code) << "cbSize " << cb_size;
+        EXPECT_EQ(qly::TrayItemVersionCode(&item), code) << "cbSize " << cb_size;
     }
 }
 
 TEST(IconVersionCode, VersionSetByTheOwnerOverridesTheSize) {
-    TrayItem item{};
+    qly::TrayItem item{};
     item.cb_size = 968;
     item.icon_version = 4;
-    EXPECT_EQ(TrayItemVersionCode(&item), 4u);
+    EXPECT_EQ(qly::TrayItemVersionCode(&item), 4u);
     item.cb_size = 12345;
     item.icon_version = 3;
-    EXPECT_EQ(TrayItemVersionCode(&item), 3u);
+    EXPECT_EQ(qly::TrayItemVersionCode(&item), 3u);
 }
 
 TEST(IconVersionCode, NoRecordIsAllOnes) {
-    EXPECT_EQ(TrayItemVersionCode(nullptr), 0xFFFFFFFFu);
+    EXPECT_EQ(qly::TrayItemVersionCode(nullptr), 0xFFFFFFFFu);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 
 namespace qly_interception_test {
 
+using qly::TrayItem;
+
 constexpr uint64_t kTray = 0x10010;    // the shell's tray window in these tests
 constexpr uint64_t kSender = 0x20020;  // the window that sent the shell's request
 
@@ -49,9 +51,9 @@ inline std::vector<uint8_t> Payload(const Request& r) {
 
 inline std::vector<uint8_t> Forward(const Request& r) {
     const std::vector<uint8_t> payload = Payload(r);
-    std::vector<uint8_t> out(kMaxForwardRecord);
+    std::vector<uint8_t> out(qly::kMaxForwardRecord);
     const size_t n =
-        BuildForwardRecord(kSender, 1, payload.data(), payload.size(), out.data(), out.size());
+        qly::BuildForwardRecord(kSender, 1, payload.data(), payload.size(), out.data(), out.size());
     out.resize(n);
     return out;
 }

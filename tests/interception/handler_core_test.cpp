@@ -13,6 +13,8 @@
 #include "tests/interception/forward_builder.h"
 
 namespace qly_interception_test {
+
+using namespace qly;  // the shared records and the code under test
 namespace {
 
 using notify_wire::kAdd;
@@ -45,7 +47,7 @@ class Handler : public ::testing::Test {
 
     uint32_t Send(const Request& r) {
         const std::vector<uint8_t> rec = Forward(r);
-        return qly::HandleForward(m_env, kTray, ForwardTag, rec.data(), rec.size()).reply;
+        return qly::HandleForward(m_env, kTray, qly::ForwardTag, rec.data(), rec.size()).reply;
     }
     uint32_t Send(uint32_t command,
                   uint32_t uid,
@@ -142,10 +144,10 @@ TEST_F(Handler, RequestOfAnotherSizeOnlyReplacesAMergedIcon) {
     Request add2 = add;
     add2.uid = 5;
     Send(add2);
-    m_reg.Find(0x4400, 4)->item_flags |= kTrayItemMerged;
+    m_reg.Find(0x4400, 4)->item_flags |= qly::kTrayItemMerged;
     other.flags = notify_wire::kFlagState;
     Send(other);
-    const std::vector<TrayItem*> items = m_reg.Items();
+    const std::vector<qly::TrayItem*> items = m_reg.Items();
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0]->uid, 4u);
     EXPECT_EQ(items[0]->total_size, Forward(other).size());
@@ -181,7 +183,7 @@ TEST_F(Handler, SortedOrderPlacesANewIconBeforeTheFirstLaterButtonOfTheDump) {
     Rule(5, 0x203);
     for (uint32_t uid = 1; uid <= 5; ++uid)
         Send(kAdd, uid);
-    PeekRecord peek[6] = {};
+    qly::PeekRecord peek[6] = {};
     const uint32_t order[6] = {1, 99, 2, 5, 4, 3};  // 99 is not registered
     for (int i = 0; i < 6; ++i) {
         peek[i].owner_window = 0x4400;
@@ -240,22 +242,26 @@ TEST_F(Handler, ForeignOrBrokenMessagesAreAnsweredPassAndChangeNothing) {
     const std::vector<uint8_t> rec = Forward(Request{});
     // Wrong tag, wrong sender, no tray known.
     EXPECT_EQ(qly::HandleForward(m_env, kTray, 1, rec.data(), rec.size()).reply, 1u);
-    EXPECT_EQ(qly::HandleForward(m_env, kTray + 4, ForwardTag, rec.data(), rec.size()).reply, 1u);
+    EXPECT_EQ(qly::HandleForward(m_env, kTray + 4, qly::ForwardTag, rec.data(), rec.size()).reply,
+              1u);
     // Sizes that do not match the record.
-    EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, rec.data(), rec.size() - 4).reply, 1u);
-    EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, rec.data(), 100).reply, 1u);
-    EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, nullptr, rec.size()).reply, 1u);
+    EXPECT_EQ(qly::HandleForward(m_env, kTray, qly::ForwardTag, rec.data(), rec.size() - 4).reply,
+              1u);
+    EXPECT_EQ(qly::HandleForward(m_env, kTray, qly::ForwardTag, rec.data(), 100).reply, 1u);
+    EXPECT_EQ(qly::HandleForward(m_env, kTray, qly::ForwardTag, nullptr, rec.size()).reply, 1u);
     std::vector<uint8_t> lying = rec;
     reinterpret_cast<TrayItem*>(lying.data())->total_size += 64;
-    EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, lying.data(), lying.size()).reply, 1u);
+    EXPECT_EQ(qly::HandleForward(m_env, kTray, qly::ForwardTag, lying.data(), lying.size()).reply,
+              1u);
     reinterpret_cast<TrayItem*>(lying.data())->total_size -= 64;
     reinterpret_cast<TrayItem*>(lying.data())->cb_size = 31;  // below the fixed notify fields
-    EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, lying.data(), lying.size()).reply, 1u);
+    EXPECT_EQ(qly::HandleForward(m_env, kTray, qly::ForwardTag, lying.data(), lying.size()).reply,
+              1u);
     EXPECT_EQ(m_reg.Count(), 0u);
     EXPECT_TRUE(m_log.lines.empty());
 
     m_env.shell_tray = 0;
-    EXPECT_EQ(qly::HandleForward(m_env, 0, ForwardTag, rec.data(), rec.size()).reply, 1u);
+    EXPECT_EQ(qly::HandleForward(m_env, 0, qly::ForwardTag, rec.data(), rec.size()).reply, 1u);
     EXPECT_EQ(m_reg.Count(), 0u);
 }
 
@@ -270,7 +276,8 @@ TEST_F(Handler, IconWhoseSizeFieldClaimsMoreThanItPassesIsStillRuledAndReplayedA
     for (const uint32_t claimed : {static_cast<uint32_t>(payload.size()) + 1, 5000u, 0xFFFFFFFFu}) {
         std::vector<uint8_t> rec = Forward(r);
         reinterpret_cast<TrayItem*>(rec.data())->cb_size = claimed;
-        EXPECT_EQ(qly::HandleForward(m_env, kTray, ForwardTag, rec.data(), rec.size()).reply, 0u)
+        EXPECT_EQ(qly::HandleForward(m_env, kTray, qly::ForwardTag, rec.data(), rec.size()).reply,
+                  0u)
             << "cbSize " << claimed << ": the rule keeps it from the tray";
         const TrayItem* stored = Stored(8);
         ASSERT_NE(stored, nullptr) << "cbSize " << claimed << ": the menu offers it";
@@ -327,12 +334,13 @@ TEST_F(Handler, ReportsTheComparedItemAsTheChangeMarker) {
     m.command = kModify;
     m.uid = 1;
     std::vector<uint8_t> rec = Forward(m);
-    qly::HandlerResult r = qly::HandleForward(m_env, kTray, ForwardTag, rec.data(), rec.size());
+    qly::HandlerResult r =
+        qly::HandleForward(m_env, kTray, qly::ForwardTag, rec.data(), rec.size());
     EXPECT_TRUE(r.forwarded);
     EXPECT_EQ(r.changed, Stored(1));
     rec = Forward(Request{});
     reinterpret_cast<TrayItem*>(rec.data())->uid = 2;
-    r = qly::HandleForward(m_env, kTray, ForwardTag, rec.data(), rec.size());
+    r = qly::HandleForward(m_env, kTray, qly::ForwardTag, rec.data(), rec.size());
     EXPECT_EQ(r.changed, nullptr) << "a new icon is no change of a stored one";
 }
 

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         env.shell_tray = kTray;
         env.reverse_tray = 2;
         env.dump_always = true;
-        PeekRecord peek[4] = {};
+        qly::PeekRecord peek[4] = {};
         for (uint32_t i = 0; i < 4; ++i) {
             peek[i].owner_window = 0x4400;
             peek[i].uid = i;
@@ -73,17 +73,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     break;
                 case 3:  // mark the stored icon as merged, so other sizes replace it
                     if (TrayItem* stored = reg.Find(r.owner, r.uid))
-                        stored->item_flags |= kTrayItemMerged;
+                        stored->item_flags |= qly::kTrayItemMerged;
                     break;
                 default:
                     break;
             }
             now += op[7] * 16u;
-            qly::HandleForward(env, kTray, ForwardTag, rec.data(), sent);
+            qly::HandleForward(env, kTray, qly::ForwardTag, rec.data(), sent);
             size_t n = 0;
             for (TrayItem* item : reg.Items()) {
                 ++n;
-                Check(item->total_size >= kTrayItemFixedSize);
+                Check(item->total_size >= qly::kTrayItemFixedSize);
                 Check(reg.Find(item->hwnd, item->uid) == item);
             }
             Check(n == reg.Count());

@@ -12,6 +12,8 @@
 #include "tests/interception/forward_builder.h"
 
 namespace qly_interception_test {
+
+using namespace qly;  // the shared records and the code under test
 namespace {
 
 using qly::TrayRegistry;
@@ -72,7 +74,7 @@ TEST_F(Registry, StoredRecordHoldsItsOwnIconCopyAndEveryCopyIsDestroyedOnce) {
     Request r;
     r.flags |= notify_wire::kFlagIcon;
     r.icon = 0x777;
-    TrayItem* item = Add(r);
+    qly::TrayItem* item = Add(r);
     ASSERT_NE(item, nullptr);
     EXPECT_NE(+item->hicon, 0x777u) << "the owner's handle must not be kept";
     EXPECT_EQ(m_icons.SourceOf(item->hicon), 0x777u);
@@ -108,7 +110,7 @@ TEST_F(Registry, ChangeInPlaceTakesOnlyWhatTheRequestNames) {
     r.tip = "first tip, rather long";
     r.state = 0x3;
     r.state_mask = 0x3;
-    TrayItem* item = Add(r);
+    qly::TrayItem* item = Add(r);
 
     Request state_only;
     state_only.command = notify_wire::kModify;
@@ -118,8 +120,8 @@ TEST_F(Registry, ChangeInPlaceTakesOnlyWhatTheRequestNames) {
     state_only.state = 0x0;
     state_only.state_mask = 0x1;  // clears bit 0, must keep bit 1
     m_reg.ModifyInPlace(item, AsItem(Forward(state_only)));
-    EXPECT_EQ(qly::ReadU32(item, kTrayItemStateW), 0x2u);
-    EXPECT_EQ(qly::ReadU32(item, kTrayItemStateMaskW), 0x3u);
+    EXPECT_EQ(qly::ReadU32(item, qly::kTrayItemStateW), 0x2u);
+    EXPECT_EQ(qly::ReadU32(item, qly::kTrayItemStateMaskW), 0x3u);
     EXPECT_EQ(item->callback_message, 0x8001u);
     EXPECT_EQ(Tip(item), "first tip, rather long");
 
@@ -142,8 +144,8 @@ TEST_F(Registry, MergedIconTakesThePlaceOfItsPredecessorAndInheritsWhatItLacks) 
         r.tip = "tip " + std::to_string(uid);
         Add(r);
     }
-    TrayItem* stored = m_reg.Find(0x4400, 2);
-    stored->item_flags |= kTrayItemMerged;
+    qly::TrayItem* stored = m_reg.Find(0x4400, 2);
+    stored->item_flags |= qly::kTrayItemMerged;
 
     Request smaller;
     smaller.command = notify_wire::kModify;
@@ -151,18 +153,18 @@ TEST_F(Registry, MergedIconTakesThePlaceOfItsPredecessorAndInheritsWhatItLacks) 
     smaller.flags = notify_wire::kFlagState;
     smaller.size = notify_wire::kSizeV2;
     smaller.callback = 0;
-    TrayItem* merged = m_reg.Merge(stored, AsItem(Forward(smaller)));
+    qly::TrayItem* merged = m_reg.Merge(stored, AsItem(Forward(smaller)));
     ASSERT_NE(merged, nullptr);
     EXPECT_EQ(Uids(m_reg), (std::vector<uint32_t>{1, 2, 3}));
     EXPECT_EQ(merged->total_size,
-              notify_wire::PayloadSize(notify_wire::kSizeV2) + kTrayItemForwardGrowth);
+              notify_wire::PayloadSize(notify_wire::kSizeV2) + qly::kTrayItemForwardGrowth);
     EXPECT_EQ(merged->callback_message, 0x8001u);
     EXPECT_EQ(Tip(merged), "tip 2");
     EXPECT_EQ(m_icons.SourceOf(m_icons.SourceOf(merged->hicon)), 0x702u)
         << "a copy of the old copy";
     EXPECT_EQ(merged->uflags & (notify_wire::kFlagIcon | notify_wire::kFlagTip),
               notify_wire::kFlagIcon | notify_wire::kFlagTip);
-    EXPECT_NE(merged->item_flags & kTrayItemMerged, 0u);
+    EXPECT_NE(merged->item_flags & qly::kTrayItemMerged, 0u);
     EXPECT_EQ(m_icons.Alive(), 3u);
     m_reg.Clear();
     EXPECT_EQ(m_icons.Alive(), 0u);
@@ -174,7 +176,7 @@ TEST_F(Registry, VersionRequestCarriesItsVersionIntoTheRecord) {
     r.command = notify_wire::kSetVersion;
     r.version = 4;
     std::vector<uint8_t> rec = Forward(r);
-    TrayItem* item = reinterpret_cast<TrayItem*>(rec.data());
+    qly::TrayItem* item = reinterpret_cast<TrayItem*>(rec.data());
     m_reg.TakeVersion(item);
     EXPECT_EQ(item->icon_version, 4u);
 }
@@ -220,9 +222,9 @@ TEST(ReplayBytes, TheTrayGetsTheOwnersRequestBackWithOnlyTheCommandReplaced) {
         r.size = size;
         const std::vector<uint8_t> original = Payload(r);
         const std::vector<uint8_t> rec = Forward(r);
-        std::vector<uint8_t> sent = qly::ShellRequestOf(AsItem(rec), kNimDelete);
+        std::vector<uint8_t> sent = qly::ShellRequestOf(AsItem(rec), qly::kNimDelete);
         ASSERT_EQ(sent.size(), original.size()) << size;
-        EXPECT_EQ(notify_wire::GetU32(sent, notify_wire::kOffCommand), kNimDelete);
+        EXPECT_EQ(notify_wire::GetU32(sent, notify_wire::kOffCommand), qly::kNimDelete);
         notify_wire::PutU32(sent, notify_wire::kOffCommand, r.command);
         EXPECT_EQ(sent, original) << size;
     }
@@ -233,7 +235,7 @@ TEST(ReplayBytes, ForwardOfAStoredIconIsTheRecordTheHookWouldHaveSent) {
     r.command = notify_wire::kModify;
     r.tip = "again";
     std::vector<uint8_t> stored = Forward(r);
-    TrayItem* item = reinterpret_cast<TrayItem*>(stored.data());
+    qly::TrayItem* item = reinterpret_cast<TrayItem*>(stored.data());
     // What the program writes into a stored record must not travel.
     std::strcpy(item->exe_name, "notepad.exe");
     item->item_flags = 3;
@@ -241,7 +243,7 @@ TEST(ReplayBytes, ForwardOfAStoredIconIsTheRecordTheHookWouldHaveSent) {
     item->icon_version = 4;
     Request as_add = r;
     as_add.command = notify_wire::kAdd;
-    EXPECT_EQ(qly::ForwardOf(item, kNimAdd), Forward(as_add));
+    EXPECT_EQ(qly::ForwardOf(item, qly::kNimAdd), Forward(as_add));
 }
 
 // Tips of merged icons are handed back at exit as 8-bit text of at most 63 bytes. A small
@@ -299,16 +301,16 @@ TEST(ForwardChecks, RecordsThatDoNotHoldWhatTheyClaimAreRefused) {
     EXPECT_FALSE(qly::IsUsableForward(nullptr, rec.size()));
     EXPECT_FALSE(qly::IsUsableForward(rec.data(), rec.size() - 1))
         << "size differs from total size";
-    EXPECT_FALSE(qly::IsUsableForward(rec.data(), kTrayItemFixedSize - 1));
+    EXPECT_FALSE(qly::IsUsableForward(rec.data(), qly::kTrayItemFixedSize - 1));
 
     std::vector<uint8_t> small_cb = rec;
     reinterpret_cast<TrayItem*>(small_cb.data())->cb_size = 31;
     EXPECT_FALSE(qly::IsUsableForward(small_cb.data(), small_cb.size()));
 
     // The smallest record: the fixed part alone.
-    std::vector<uint8_t> fixed(rec.begin(), rec.begin() + kTrayItemFixedSize);
-    TrayItem* f = reinterpret_cast<TrayItem*>(fixed.data());
-    f->total_size = kTrayItemFixedSize;
+    std::vector<uint8_t> fixed(rec.begin(), rec.begin() + qly::kTrayItemFixedSize);
+    qly::TrayItem* f = reinterpret_cast<TrayItem*>(fixed.data());
+    f->total_size = qly::kTrayItemFixedSize;
     f->cb_size = 32;
     EXPECT_TRUE(qly::IsUsableForward(fixed.data(), fixed.size()));
 }

@@ -6,6 +6,8 @@
 
 namespace qly_road {
 
+using namespace qly;  // the shared records and the code under test
+
 void Road::Start(const RoadSettings& settings,
                  const std::wstring& tray_switches,
                  bool purge_timer) {
@@ -14,7 +16,7 @@ void Road::Start(const RoadSettings& settings,
     ASSERT_TRUE(m_host->Ready()) << "receiver, main window or hook missing";
     m_tray = std::make_unique<qly_test::TrayHost>(tray_switches);
     ASSERT_TRUE(m_tray->Started());
-    ASSERT_TRUE(m_host->WaitForNotice(kHookNoticeAcquired, 1, 10000)) << "tray not taken over";
+    ASSERT_TRUE(m_host->WaitForNotice(qly::kHookNoticeAcquired, 1, 10000)) << "tray not taken over";
     ASSERT_GE(FindSpecialWindows(), 2);
     m_owners = std::make_unique<ForeignOwners>(std::vector<std::string>{"a", "b", "c"});
     ASSERT_NE(A(), nullptr);
@@ -61,7 +63,7 @@ std::vector<Icon> Road::Registered() const {
 
 bool Road::IsRegistered(HWND owner, uint32_t uid) const {
     qly::InterceptionGuard lock(qly::InterceptionLock());
-    return find_qly(reinterpret_cast<uintptr_t>(owner), uid) != nullptr;
+    return qly::find_qly(reinterpret_cast<uintptr_t>(owner), uid) != nullptr;
 }
 
 std::vector<Icon> Road::InTray() const {

@@ -38,8 +38,8 @@ int main(int argc, char** argv) {
     qly::SetOwnIcon(host.MainWindow(), "Quillory", 0, false);
     size_t acquired = 0;
     while (IsWindow(host.MainWindow())) {
-        if (host.Notices(kHookNoticeAcquired) > acquired) {
-            acquired = host.Notices(kHookNoticeAcquired);
+        if (host.Notices(qly::kHookNoticeAcquired) > acquired) {
+            acquired = host.Notices(qly::kHookNoticeAcquired);
             FindSpecialWindows();
             qly::ReplayAllToTray(false);
             UninstallHooks();
@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     qly::ReleaseAllItems();
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(reinterpret_cast<HWND>(static_cast<uintptr_t>(g_shell_tray_hwnd)),
-                        WM_USER_QLY_HOOK_MSG, kHookRelease, 0, SMTO_NORMAL, kReleaseTimeoutMs,
-                        &ignored);
+                        WM_USER_QLY_HOOK_MSG, qly::kHookRelease, 0, SMTO_NORMAL,
+                        qly::kReleaseTimeoutMs, &ignored);
     UninstallHooks();
     qly::CloseLog();
     return 0;

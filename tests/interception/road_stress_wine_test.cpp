@@ -42,15 +42,15 @@ std::string StormScript() {
 std::string RegistryFault() {
     qly::InterceptionGuard lock(qly::InterceptionLock());
     std::set<std::pair<uint64_t, uint32_t>> seen;
-    const std::vector<TrayItem*> items = qly::Registry().Items();
+    const std::vector<qly::TrayItem*> items = qly::Registry().Items();
     if (items.size() != qly::Registry().Count())
         return "count differs from the list";
-    for (const TrayItem* item : items) {
-        if (item->total_size < kTrayItemFixedSize)
+    for (const qly::TrayItem* item : items) {
+        if (item->total_size < qly::kTrayItemFixedSize)
             return "record shorter than its fixed part";
         if (!seen.insert({item->hwnd, item->uid}).second)
             return "an icon is registered twice";
-        if (find_qly(item->hwnd, item->uid) != item)
+        if (qly::find_qly(item->hwnd, item->uid) != item)
             return "the index does not find the item";
     }
     return std::string();
@@ -65,7 +65,7 @@ TEST_F(Road, StormOfRequestsFromSeveralOwnersWhileTheMainThreadWorksLeavesAConsi
     std::atomic<int> listener_faults{0};
     std::atomic<int> listener_calls{0};
     // The main window's listeners walk the registry after every change notice.
-    qly::AddRegistryListener([&](const TrayItem*) {
+    qly::AddRegistryListener([&](const qly::TrayItem*) {
         ++listener_calls;
         if (!RegistryFault().empty())
             ++listener_faults;

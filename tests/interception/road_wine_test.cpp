@@ -64,20 +64,21 @@ TEST_F(Road, IconHiddenByItsRuleNeverReachesTheTrayButStaysRegisteredUntilDelete
     EXPECT_FALSE(IsRegistered(A(), 5));
     EXPECT_TRUE(Contains(InTray(), A(), 6));
     // The registry's change notices reach the main window.
-    EXPECT_TRUE(m_host->WaitForNotice(kHookRegistryChanged, 4, 5000));
+    EXPECT_TRUE(m_host->WaitForNotice(qly::kHookRegistryChanged, 4, 5000));
 }
 
 TEST_F(Road, ListenersHearEveryChangeWithTheChangedIconEvenWhenOneOfThemFails) {
     Start();
     std::atomic<int> calls{0};
-    std::atomic<const TrayItem*> last{nullptr};
-    qly::AddRegistryListener([](const TrayItem*) { throw std::runtime_error("broken listener"); });
-    qly::AddRegistryListener([&](const TrayItem* changed) {
+    std::atomic<const qly::TrayItem*> last{nullptr};
+    qly::AddRegistryListener(
+        [](const qly::TrayItem*) { throw std::runtime_error("broken listener"); });
+    qly::AddRegistryListener([&](const qly::TrayItem* changed) {
         last = changed;
         ++calls;
     });
     ASSERT_EQ(Notify(kAdd, A(), 1, "one").result, 1);
-    ASSERT_TRUE(m_host->WaitForNotice(kHookRegistryChanged, 1, 5000));
+    ASSERT_TRUE(m_host->WaitForNotice(qly::kHookRegistryChanged, 1, 5000));
     for (int i = 0; i < 100 && calls < 1; ++i)
         Sleep(20);
     EXPECT_EQ(calls.load(), 1) << "the second listener was not called";
@@ -87,7 +88,7 @@ TEST_F(Road, ListenersHearEveryChangeWithTheChangedIconEvenWhenOneOfThemFails) {
     for (int i = 0; i < 100 && calls < 2; ++i)
         Sleep(20);
     qly::InterceptionGuard lock(qly::InterceptionLock());
-    EXPECT_EQ(last.load(), find_qly(reinterpret_cast<uintptr_t>(A()), 1))
+    EXPECT_EQ(last.load(), qly::find_qly(reinterpret_cast<uintptr_t>(A()), 1))
         << "the changed icon is named";
 }
 
@@ -99,8 +100,8 @@ TEST(RegistryNotice, NamesTheIconSoADeletedOneIsNeverMistakenForItsSuccessor) {
     using qly_interception_test::Request;
     qly::InterceptionGuard lock(qly::InterceptionLock());
     qly::Registry().Clear();
-    const TrayItem* heard = reinterpret_cast<const TrayItem*>(1);
-    const int id = qly::AddRegistryListener([&](const TrayItem* changed) { heard = changed; });
+    const qly::TrayItem* heard = reinterpret_cast<const qly::TrayItem*>(1);
+    const int id = qly::AddRegistryListener([&](const qly::TrayItem* changed) { heard = changed; });
 
     Request first;
     first.owner = 0x4400;
@@ -108,16 +109,17 @@ TEST(RegistryNotice, NamesTheIconSoADeletedOneIsNeverMistakenForItsSuccessor) {
     Request second = first;
     second.owner = 0x5500;
     std::vector<uint8_t> a = Forward(first), b = Forward(second);
-    TrayItem* stored = qly::Registry().Insert(reinterpret_cast<TrayItem*>(a.data()));
+    qly::TrayItem* stored = qly::Registry().Insert(reinterpret_cast<qly::TrayItem*>(a.data()));
     ASSERT_NE(stored, nullptr);
     const uint64_t notice = qly::PackIconIdentity(stored->hwnd, stored->uid);
     qly::Registry().Remove(stored);
-    const TrayItem* successor = qly::Registry().Insert(reinterpret_cast<TrayItem*>(b.data()));
+    const qly::TrayItem* successor =
+        qly::Registry().Insert(reinterpret_cast<qly::TrayItem*>(b.data()));
     ASSERT_NE(successor, nullptr);
     qly::NotifyListeners(notice);
     EXPECT_EQ(heard, nullptr) << "the successor (at " << successor << ") was handed on";
 
-    const TrayItem* again = qly::Registry().Insert(reinterpret_cast<TrayItem*>(a.data()));
+    const qly::TrayItem* again = qly::Registry().Insert(reinterpret_cast<qly::TrayItem*>(a.data()));
     qly::NotifyListeners(notice);
     EXPECT_EQ(heard, again);
     qly::RemoveRegistryListener(id);
@@ -196,7 +198,7 @@ TEST_F(Road, ChangeOfAnotherSizeLeavesTheIconAsItWasButIsAnsweredByItsVisibility
     Notify(kModify, A(), 8, "other size", notify_wire::kFlagTip, notify_wire::kSizeV1);
     {
         qly::InterceptionGuard lock(qly::InterceptionLock());
-        const TrayItem* seven = find_qly(reinterpret_cast<uintptr_t>(A()), 7);
+        const qly::TrayItem* seven = qly::find_qly(reinterpret_cast<uintptr_t>(A()), 7);
         ASSERT_NE(seven, nullptr);
         EXPECT_STREQ(qly::TipText(seven, qly::TextLayout::kWide, 127).data(), "seven");
     }
@@ -243,17 +245,17 @@ TEST_F(Road, IdsAboveTheProgramsRangeAndForeignMessagesChangeNothing) {
     notify_wire::NotifyFields f = Fields(kAdd, A(), 9);
     f.flags = notify_wire::kFlagTip;
     const std::vector<uint8_t> payload = notify_wire::BuildPayload(f, notify_wire::kSizeFull);
-    std::vector<uint8_t> rec(payload.size() + kTrayItemForwardGrowth);
-    BuildForwardRecord(reinterpret_cast<uintptr_t>(A()), 1, payload.data(), payload.size(),
-                       rec.data(), rec.size());
-    qly_test::WireResult r = qly_test::SendCopyData(m_host->Receiver(), A(), ForwardTag, rec.data(),
-                                                    static_cast<DWORD>(rec.size()));
+    std::vector<uint8_t> rec(payload.size() + qly::kTrayItemForwardGrowth);
+    qly::BuildForwardRecord(reinterpret_cast<uintptr_t>(A()), 1, payload.data(), payload.size(),
+                            rec.data(), rec.size());
+    qly_test::WireResult r = qly_test::SendCopyData(m_host->Receiver(), A(), qly::ForwardTag,
+                                                    rec.data(), static_cast<DWORD>(rec.size()));
     EXPECT_TRUE(r.delivered);
     EXPECT_EQ(r.result, 1);
     r = qly_test::SendCopyData(m_host->Receiver(), Tray(), 1, rec.data(),
                                static_cast<DWORD>(rec.size()));
     EXPECT_EQ(r.result, 1);
-    r = qly_test::SendCopyData(m_host->Receiver(), Tray(), ForwardTag, rec.data(), 100);
+    r = qly_test::SendCopyData(m_host->Receiver(), Tray(), qly::ForwardTag, rec.data(), 100);
     EXPECT_EQ(r.result, 1);
     EXPECT_FALSE(IsRegistered(A(), 9));
 }
@@ -301,7 +303,7 @@ TEST_F(Road, MergedIconHandedBackAtExitKeepsTheLettersOfItsTip) {
     {
         // Adopted from the tray or merged: handed back by a fresh 8-bit request.
         qly::InterceptionGuard lock(qly::InterceptionLock());
-        find_qly(reinterpret_cast<uintptr_t>(A()), 5)->item_flags |= kTrayItemMerged;
+        qly::find_qly(reinterpret_cast<uintptr_t>(A()), 5)->item_flags |= qly::kTrayItemMerged;
     }
     EXPECT_EQ(qly::ReleaseAllItems(), 1u);
     const qly_test::TrayState st = m_tray->State();
@@ -321,7 +323,7 @@ TEST_F(Road, ReplayAllGoesThroughInterceptionAgainAndRegistersTheSameIcons) {
 
     // The shell restarted: the new tray is empty and the registry replays into it.
     ASSERT_TRUE(m_tray->Recreate());
-    ASSERT_TRUE(m_host->WaitForNotice(kHookNoticeAcquired, 2, 10000));
+    ASSERT_TRUE(m_host->WaitForNotice(qly::kHookNoticeAcquired, 2, 10000));
     ASSERT_GE(FindSpecialWindows(), 2);
     EXPECT_EQ(qly::ReplayAllToTray(false), 3u);
     EXPECT_EQ(Registered(), before) << "each replay came back through the hook as the same icon";
@@ -347,17 +349,17 @@ TEST_F(Road, ReplayThatGoesBackThroughInterceptionArrivesAsTheSameRecord) {
         std::vector<uint8_t> before;
         {
             qly::InterceptionGuard lock(qly::InterceptionLock());
-            const TrayItem* item = find_qly(reinterpret_cast<uintptr_t>(A()), uid);
+            const qly::TrayItem* item = qly::find_qly(reinterpret_cast<uintptr_t>(A()), uid);
             ASSERT_NE(item, nullptr);
             const uint8_t* b = reinterpret_cast<const uint8_t*>(item);
             before.assign(b, b + item->total_size);
-            qly::Registry().Remove(const_cast<TrayItem*>(item));
+            qly::Registry().Remove(const_cast<qly::TrayItem*>(item));
         }
         // Replayed without passing interception by: the hook forwards what the tray got.
-        qly::SendStoredToTray(reinterpret_cast<const TrayItem*>(before.data()), kNimAdd, false,
-                              SMTO_NORMAL, qly::kReplayTimeoutMs);
+        qly::SendStoredToTray(reinterpret_cast<const qly::TrayItem*>(before.data()), qly::kNimAdd,
+                              false, SMTO_NORMAL, qly::kReplayTimeoutMs);
         qly::InterceptionGuard lock(qly::InterceptionLock());
-        const TrayItem* again = find_qly(reinterpret_cast<uintptr_t>(A()), uid);
+        const qly::TrayItem* again = qly::find_qly(reinterpret_cast<uintptr_t>(A()), uid);
         ASSERT_NE(again, nullptr) << size;
         const uint8_t* b = reinterpret_cast<const uint8_t*>(again);
         EXPECT_EQ(std::vector<uint8_t>(b, b + again->total_size), before) << "cbSize " << size;
@@ -383,7 +385,7 @@ TEST_F(Road, ReplayToAWindowSendsEveryIconAsAForward) {
     ASSERT_EQ(Notify(kModify, A(), 2, "two").result, 1);
     ASSERT_EQ(Notify(kAdd, B(), 3, "three").result, 1);
     qly_hook_test::HookReceiver listener;
-    PostMessageA(m_host->MainWindow(), WM_USER_QLY_HOOK_MSG, kHookReplayTo,
+    PostMessageA(m_host->MainWindow(), WM_USER_QLY_HOOK_MSG, qly::kHookReplayTo,
                  reinterpret_cast<LPARAM>(listener.Window()));
     ASSERT_TRUE(listener.WaitForForwards(3, 5000));
     const std::vector<qly_hook_test::Received> got = listener.Forwards();
@@ -391,11 +393,11 @@ TEST_F(Road, ReplayToAWindowSendsEveryIconAsAForward) {
     const uint32_t uids[] = {1, 2, 3};
     for (size_t i = 0; i < got.size(); ++i) {
         const qly_hook_test::Received& r = got[i];
-        EXPECT_EQ(r.kind, ForwardTag);
+        EXPECT_EQ(r.kind, qly::ForwardTag);
         EXPECT_EQ(r.sender, static_cast<WPARAM>(g_shell_tray_hwnd));
         EXPECT_EQ(r.U32(0), r.bytes.size()) << "total size";
         EXPECT_EQ(r.U32(4), 0u) << "item flags";
-        EXPECT_EQ(r.U32(176), kNimAdd) << "every icon as an add";
+        EXPECT_EQ(r.U32(176), qly::kNimAdd) << "every icon as an add";
         EXPECT_EQ(r.U32(192), uids[i]);
         EXPECT_EQ(r.U32(164), 1u) << "the shell's copy-data kind";
         EXPECT_EQ(r.U64(156), reinterpret_cast<uintptr_t>(i < 2 ? A() : B()))
@@ -450,7 +452,7 @@ TEST_F(Road, MergedIconKeepsItsPlaceAndWhatTheSmallerRequestLacks) {
     {
         // As an icon adopted from the tray's buttons is marked.
         qly::InterceptionGuard lock(qly::InterceptionLock());
-        find_qly(reinterpret_cast<uintptr_t>(A()), 2)->item_flags |= kTrayItemMerged;
+        qly::find_qly(reinterpret_cast<uintptr_t>(A()), 2)->item_flags |= qly::kTrayItemMerged;
     }
     notify_wire::NotifyFields f = Fields(kModify, A(), 2);
     f.flags = notify_wire::kFlagState;
@@ -460,9 +462,9 @@ TEST_F(Road, MergedIconKeepsItsPlaceAndWhatTheSmallerRequestLacks) {
     ASSERT_EQ(order.size(), 3u);
     EXPECT_EQ(order[1].uid, 2u) << "the merged icon stands where the old one stood";
     qly::InterceptionGuard lock(qly::InterceptionLock());
-    const TrayItem* merged = find_qly(reinterpret_cast<uintptr_t>(A()), 2);
+    const qly::TrayItem* merged = qly::find_qly(reinterpret_cast<uintptr_t>(A()), 2);
     EXPECT_EQ(merged->total_size,
-              notify_wire::PayloadSize(notify_wire::kSizeV1) + kTrayItemForwardGrowth);
+              notify_wire::PayloadSize(notify_wire::kSizeV1) + qly::kTrayItemForwardGrowth);
     EXPECT_EQ(merged->callback_message, 0x8002u);
     EXPECT_STREQ(qly::TipText(merged, qly::TextLayout::kWide, 127).data(), "tip 2");
 }

@@ -10,6 +10,8 @@
 #include "app/interception/tray_record.h"
 
 namespace qly_reorder_test {
+
+using namespace qly;  // the shared records and the code under test
 namespace {
 
 PeekRecord Button(int32_t state, const char* tip) {
@@ -137,7 +139,7 @@ TEST(AdoptedButton, DeleteRequestIsTheFirstVersionDeleteTheShellUnderstands) {
 TEST(AdoptedButton, DetailLineShowsEveryFieldOfTheButton) {
     EXPECT_EQ(qly::DumpedButtonLine(Button(0x0C, "Battery 80%")),
               "0000000c 1234abcd 00000007 00008007 00005566 00000017 00000004 Battery 80%\n");
-    PeekRecord full = Button(-1, "");
+    qly::PeekRecord full = Button(-1, "");
     std::memset(full.tip, 'z', sizeof full.tip);  // no terminator in the table
     const std::string line = qly::DumpedButtonLine(full);
     EXPECT_EQ(line.substr(0, 9), "ffffffff ");

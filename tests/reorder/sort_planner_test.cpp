@@ -12,6 +12,8 @@
 #include "tests/interception/forward_builder.h"
 
 namespace qly_reorder_test {
+
+using namespace qly;  // the shared records and the code under test
 namespace {
 
 using qly::MoveRecord;
@@ -28,12 +30,12 @@ struct Button {
 };
 
 struct Tray {
-    std::vector<PeekRecord> dump;
+    std::vector<qly::PeekRecord> dump;
     std::map<uint32_t, uint32_t> flags;  // registered icons' rule flags by uid
 
     explicit Tray(const std::vector<Button>& buttons) {
         for (const Button& b : buttons) {
-            PeekRecord r = {};
+            qly::PeekRecord r = {};
             r.state = b.hidden ? kHidden : 0x04;  // TBSTATE_ENABLED
             r.owner_window = kOwner;
             r.uid = b.uid;
@@ -143,12 +145,12 @@ TEST(SortPlan, RecordTheHookWasStillFillingNeverMoves) {
 
 TEST(SortPlan, FullTableIsPlannedAsFarAsItReachesAndReportedAsPossiblyIncomplete) {
     std::vector<Button> buttons;
-    for (uint32_t i = 0; i < kPeekRecordCount; ++i)
-        buttons.push_back({i + 1, i == kPeekRecordCount - 1 ? 1u : 0u});
+    for (uint32_t i = 0; i < qly::kPeekRecordCount; ++i)
+        buttons.push_back({i + 1, i == qly::kPeekRecordCount - 1 ? 1u : 0u});
     Tray tray(buttons);
     const qly::DumpSortPlan plan = tray.Plan();
     EXPECT_TRUE(plan.table_full);
-    EXPECT_EQ(plan.seen, kPeekRecordCount);
+    EXPECT_EQ(plan.seen, qly::kPeekRecordCount);
     ASSERT_EQ(plan.moves.size(), 1u);
     EXPECT_EQ(plan.moves[0].target, 0u);
 
@@ -157,9 +159,9 @@ TEST(SortPlan, FullTableIsPlannedAsFarAsItReachesAndReportedAsPossiblyIncomplete
     Tray longer(buttons);
     const qly::DumpSortPlan clipped =
         qly::PlanSortOfDump(longer.dump.data(), 1000, 1000, longer.Lookup());
-    EXPECT_EQ(clipped.seen, kPeekRecordCount);
+    EXPECT_EQ(clipped.seen, qly::kPeekRecordCount);
     for (const MoveRecord& m : clipped.moves)
-        EXPECT_LT(m.source, kPeekRecordCount);
+        EXPECT_LT(m.source, qly::kPeekRecordCount);
 
     EXPECT_FALSE(Tray({{1, 0}, {2, 1}}).Plan().table_full);
 }
@@ -171,7 +173,7 @@ TEST(SortPlan, FullTableIsPlannedAsFarAsItReachesAndReportedAsPossiblyIncomplete
 TEST(SortPlan, RandomTraysEndSortedStableAndWithinOneMovePerButton) {
     std::mt19937 rng(20261208);
     for (int round = 0; round < 3000; ++round) {
-        const size_t n = std::uniform_int_distribution<size_t>(0, kPeekRecordCount)(rng);
+        const size_t n = std::uniform_int_distribution<size_t>(0, qly::kPeekRecordCount)(rng);
         const uint32_t key_range = std::uniform_int_distribution<uint32_t>(1, 6)(rng);
         std::vector<Button> buttons;
         for (uint32_t i = 0; i < n; ++i) {
@@ -239,7 +241,7 @@ class RegistryOrder : public ::testing::Test {
             out.push_back(item->uid);
         return out;
     }
-    std::function<bool(TrayItem*)> ShownUnless(std::vector<uint32_t> hidden) {
+    std::function<bool(qly::TrayItem*)> ShownUnless(std::vector<uint32_t> hidden) {
         return [hidden](TrayItem* item) {
             return std::find(hidden.begin(), hidden.end(), item->uid) == hidden.end();
         };
@@ -272,8 +274,9 @@ TEST_F(RegistryOrder, MoveKeepsTheItemItselfAndItsIconCopy) {
     r.uid = 1;
     r.flags |= notify_wire::kFlagIcon;
     r.icon = 0x777;
-    TrayItem* a = m_reg.Insert(qly_interception_test::AsItem(qly_interception_test::Forward(r)));
-    TrayItem* b = Add(2);
+    qly::TrayItem* a =
+        m_reg.Insert(qly_interception_test::AsItem(qly_interception_test::Forward(r)));
+    qly::TrayItem* b = Add(2);
     ASSERT_NE(a, nullptr);
     const uint64_t icon = static_cast<uint64_t>(a->hicon);
     qly::FollowMoveInRegistry(m_reg, b, a, ShownUnless({}));

@@ -11,6 +11,8 @@
 #include "tests/reorder/reorder_fixture.h"
 
 namespace qly_reorder_test {
+
+using namespace qly;  // the shared records and the code under test
 namespace {
 
 using notify_wire::kAdd;
@@ -90,7 +92,7 @@ TEST_F(TakeOver,
     qly_road::RoadSettings s;
     s.rules[RuleName(3)] = 0x2;  // menu only
     StartHost(s);
-    EXPECT_EQ(m_host->Notices(kHookNoticeAcquired), 0u) << "the tray existed before the hook";
+    EXPECT_EQ(m_host->Notices(qly::kHookNoticeAcquired), 0u) << "the tray existed before the hook";
     OpenTestLog(2);
     qly::DoDump();
     const std::string log = LogText();
@@ -119,7 +121,7 @@ TEST_F(TakeOver,
 
     // The tray is intercepted by the remote request: announced, and requests now pass
     // through the program.
-    EXPECT_TRUE(m_host->WaitForNotice(kHookNoticeAcquired, 1, 5000));
+    EXPECT_TRUE(m_host->WaitForNotice(qly::kHookNoticeAcquired, 1, 5000));
     EXPECT_EQ(g_flag_tray_aquired, 1u);
     EXPECT_EQ(g_cbt_not_from_create, 1u);
     ASSERT_EQ(Notify(kAdd, B(), 6, "new").result, 1);
@@ -140,14 +142,14 @@ TEST_F(TakeOver, OwnersNextRequestOfAnotherSizeReplacesTheAdoptedIconInItsPlace)
     AddDirect(A(), 3, "three");
     StartHost(qly_road::RoadSettings());
     qly::DoDump();
-    ASSERT_TRUE(m_host->WaitForNotice(kHookNoticeAcquired, 1, 5000));
+    ASSERT_TRUE(m_host->WaitForNotice(qly::kHookNoticeAcquired, 1, 5000));
     ASSERT_EQ(Lookup(A(), 2).total_size, 1124u);
 
     // The owner changes its tip with the full structure (a record of 1144 bytes).
     ASSERT_EQ(Notify(kModify, A(), 2, "two, for real").result, 1);
     const Stored two = Lookup(A(), 2);
     EXPECT_EQ(two.total_size,
-              notify_wire::PayloadSize(notify_wire::kSizeFull) + kTrayItemForwardGrowth);
+              notify_wire::PayloadSize(notify_wire::kSizeFull) + qly::kTrayItemForwardGrowth);
     EXPECT_EQ(two.item_flags, 0u) << "no longer assembled";
     EXPECT_EQ(two.tip, "two, for real");
     EXPECT_EQ(two.position, 1u) << "in its old place";
@@ -181,7 +183,7 @@ TEST_F(TakeOver, NothingHappensWithoutTheHookOrWithoutATray) {
     qly::DoDump();
     EXPECT_TRUE(Registered().empty());
     Sleep(200);
-    EXPECT_EQ(m_host->Notices(kHookNoticeAcquired), 0u);
+    EXPECT_EQ(m_host->Notices(qly::kHookNoticeAcquired), 0u);
     EXPECT_EQ(TrayOrder(), (std::vector<uint32_t>{1}));
 }
 
