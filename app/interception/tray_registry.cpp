@@ -110,8 +110,13 @@ TrayItem* TrayRegistry::Merge(TrayItem* stored, const TrayItem* incoming) {
     } else {
         item->hicon = 0;
     }
-    if ((item->uflags & kNifMessage) == 0)
+    // What the new record takes over must be named in its flags: every replay (the
+    // give-back at exit, a new shell, a rule that shows the icon again) hands the tray these
+    // flags, and a callback message the flags leave out reaches no one.
+    if ((item->uflags & kNifMessage) == 0) {
         item->callback_message = stored->callback_message;
+        item->uflags |= stored->uflags & kNifMessage;
+    }
     if ((item->uflags & kNifTip) == 0) {
         // The stored tip may be longer than the room the new record has; cut it there.
         CopyTextField(item, stored, l.tip, l.tip_chars, l.char_size);

@@ -70,7 +70,8 @@ class TrayRegistry {
     // Applies a request of the same total size to the stored item, field by field.
     void ModifyInPlace(TrayItem* stored, const TrayItem* incoming);
     // Replaces a merged item by a request of another size, which inherits the icon,
-    // callback message and tip it lacks; the new item takes the old one's place.
+    // callback message and tip it lacks, with the flags that name them, so that a replay
+    // hands the tray a complete icon; the new item takes the old one's place.
     TrayItem* Merge(TrayItem* stored, const TrayItem* incoming);
     // NIM_SETVERSION: copies the request's uVersion into its icon-version field.
     void TakeVersion(TrayItem* incoming) const;

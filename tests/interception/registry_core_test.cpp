@@ -171,6 +171,54 @@ TEST_F(Registry, MergedIconTakesThePlaceOfItsPredecessorAndInheritsWhatItLacks) 
     EXPECT_EQ(m_icons.BadDestroys(), 0);
 }
 
+TEST_F(Registry, MergedIconGoesBackToTheTrayWithTheCallbackIconAndTipItInherited) {
+    // The owner's next request after an adoption names only what it changes; a replay of
+    // the merged record (at exit, to a new shell, when a rule shows it again) must still
+    // give the tray an icon that answers clicks.
+    const uint32_t kComplete =
+        notify_wire::kFlagMessage | notify_wire::kFlagIcon | notify_wire::kFlagTip;
+    struct Case {
+        uint32_t stored_flags;
+        uint32_t incoming_flags;
+        uint32_t replayed_flags;
+    } cases[] = {
+        {kComplete, notify_wire::kFlagTip, kComplete},
+        {kComplete, notify_wire::kFlagState, kComplete | notify_wire::kFlagState},
+        {kComplete, notify_wire::kFlagIcon, kComplete},
+        // A callback the earlier record never named is not made up.
+        {notify_wire::kFlagIcon | notify_wire::kFlagTip, notify_wire::kFlagTip,
+         notify_wire::kFlagIcon | notify_wire::kFlagTip},
+    };
+    for (const Case& c : cases) {
+        Request r;
+        r.flags = c.stored_flags;
+        r.icon = 0x701;
+        r.tip = "adopted";
+        qly::TrayItem* stored = Add(r);
+        ASSERT_NE(stored, nullptr);
+        stored->item_flags |= qly::kTrayItemMerged;
+
+        Request change;
+        change.command = notify_wire::kModify;
+        change.flags = c.incoming_flags;
+        change.callback = 0;
+        change.icon = 0x702;
+        change.tip = "changed";
+        change.size = notify_wire::kSizeV2;
+        qly::TrayItem* merged = m_reg.Merge(stored, AsItem(Forward(change)));
+        ASSERT_NE(merged, nullptr);
+        const std::vector<uint8_t> replay = qly::ShellRequestOf(merged, qly::kNimAdd);
+        EXPECT_EQ(notify_wire::GetU32(replay, notify_wire::kOffFlags), c.replayed_flags)
+            << std::hex << c.stored_flags << " then " << c.incoming_flags;
+        if (c.replayed_flags & notify_wire::kFlagMessage) {
+            EXPECT_EQ(notify_wire::GetU32(replay, notify_wire::kOffCallback), 0x8001u);
+        }
+        EXPECT_NE(+merged->hicon, 0u);
+        m_reg.Clear();
+    }
+    EXPECT_EQ(m_icons.BadDestroys(), 0);
+}
+
 TEST_F(Registry, VersionRequestCarriesItsVersionIntoTheRecord) {
     Request r;
     r.command = notify_wire::kSetVersion;

@@ -2,10 +2,14 @@
 // far as the tray can tell us about it, the tray loses the buttons that the rules hide and
 // those whose owner is gone, icons with a special position are sorted, and from then on
 // the owners' requests go through the program.
+#include <cstdio>
+
 #include "app/diag/log.h"
 #include "app/interception/interception_state.h"
+#include "app/interception/special_tray_ops.h"
 #include "app/interception/tray_dump.h"
 #include "app/interception/tray_record.h"
+#include "app/settings/rule_engine.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/qlydll.h"
 #include "tests/reorder/reorder_fixture.h"
@@ -156,6 +160,78 @@ TEST_F(TakeOver, OwnersNextRequestOfAnotherSizeReplacesTheAdoptedIconInItsPlace)
     EXPECT_EQ(RegistryOrder(), (std::vector<uint32_t>{1, 2, 3}));
     EXPECT_EQ(TrayOrder(), (std::vector<uint32_t>{1, 2, 3}));
 }
+
+// How an icon reaches a tray again after the program kept it: given back at exit, replayed
+// to a shell that restarted, or shown again by a changed rule.
+enum class Back { kAtExit, kToARestartedShell, kByItsRule };
+
+class IconBack : public TakeOver, public ::testing::WithParamInterface<Back> {};
+
+TEST_P(IconBack, AdoptedIconChangedByItsOwnerStillAnswersClicks) {
+    // The owner changes only its tip, with a structure of another size than the adopted
+    // record: the registry merges the two. Every way the icon later reaches a tray must
+    // hand over its callback message, or a click on it reaches no one.
+    const Back back = GetParam();
+    StartTrayFirst();
+    AddDirect(A(), 1, "one");
+    qly_road::RoadSettings s;
+    if (back != Back::kToARestartedShell)
+        s.rules[RuleName(1)] = 0x2;  // menu only: the takeover removes its button
+    StartHost(s);
+    qly::SetOwnIcon(m_host->MainWindow(), "Quillory", 0, false);
+    qly::DoDump();
+    ASSERT_TRUE(m_host->WaitForNotice(qly::kHookNoticeAcquired, 1, 5000));
+    Notify(kModify, A(), 1, "one, changed", notify_wire::kFlagTip);
+    ASSERT_EQ(Lookup(A(), 1).tip, "one, changed");
+
+    switch (back) {
+        case Back::kAtExit:
+            qly::ReleaseAllItems();
+            break;
+        case Back::kToARestartedShell:
+            ASSERT_TRUE(m_tray->Recreate());
+            ASSERT_TRUE(m_host->WaitForNotice(qly::kHookNoticeAcquired, 2, 10000));
+            ASSERT_GE(FindSpecialWindows(), 2);
+            qly::ReplayAllToTray(false);
+            break;
+        case Back::kByItsRule:
+            ASSERT_EQ(qly::SetRule(reinterpret_cast<uintptr_t>(A()), 1, 0x3, nullptr), 1);
+            break;
+    }
+    const std::vector<qly_test::TrayButton> buttons = m_tray->State().Toolbar(1);
+    int index = -1;
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (buttons[i].OwnerWindow() == A() && buttons[i].uid == 1)
+            index = static_cast<int>(i);
+    ASSERT_GE(index, 0) << "the icon is back in the tray";
+    EXPECT_EQ(buttons[index].tip, "one, changed");
+    ASSERT_TRUE(m_tray->Click(index, WM_LBUTTONDOWN));
+    char line[96];
+    std::snprintf(line, sizeof line, "msg=0x8001 wparam=0x1 lparam=0x%x", WM_LBUTTONDOWN);
+    bool heard = false;
+    for (int i = 0; i < 100 && !heard; ++i) {
+        heard = m_owners->Log().find(line) != std::string::npos;
+        if (!heard)
+            Sleep(20);
+    }
+    EXPECT_TRUE(heard) << "the owner never heard the click\n" << m_owners->Log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways,
+                         IconBack,
+                         ::testing::Values(Back::kAtExit,
+                                           Back::kToARestartedShell,
+                                           Back::kByItsRule),
+                         [](const ::testing::TestParamInfo<Back>& way) {
+                             switch (way.param) {
+                                 case Back::kAtExit:
+                                     return "GivenBackAtExit";
+                                 case Back::kToARestartedShell:
+                                     return "ReplayedToARestartedShell";
+                                 default:
+                                     return "ShownAgainByItsRule";
+                             }
+                         });
 
 TEST_F(TakeOver, IconsWithSpecialPositionsAreSortedAtTheTakeOver) {
     StartTrayFirst();
