@@ -92,10 +92,27 @@ tray_state | tee "$out/tray_after.txt"
 import -display "$DISPLAY" -window root "$out/tray.png"
 echo "== screenshot: $out/tray.png (before: $out/tray_before.png)"
 
-echo "== a click on the first icon reaches its owner"
-wine "$bin/trayctl.exe" click 0 513 >/dev/null 2>&1 || true
+echo "== a program starts after the takeover: its icon (position 2, like the file transfer)"
+echo "   lands in its sorted place at once, before every icon without a position"
+wine "$bin/notifyclient.exe" --log="$(winepath -w "$out/newsreader.log")" \
+    -e 'window news; add news 5 tip="News - 2 new" msg=0x8005; stay' >"$out/newsreader.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do
+    tray_state | grep -q 'tip=News' && break
+    sleep 0.1
+done
 sleep 0.3
-grep -E '^callback' "$out/notifyclient.log" | tail -n 1 || true
+tray_state | tee "$out/tray_new_icon.txt"
+if ! grep -E '^button ' "$out/tray_new_icon.txt" | grep -v 'tip=Quillory' | sed -n 3p |
+    grep -q 'tip=News'; then
+    echo "demo: the new icon is not in its sorted place" >&2
+    exit 1
+fi
+
+echo "== a click on the Updates icon (after Quillory's own) reaches its owner"
+wine "$bin/trayctl.exe" click 1 513 >/dev/null 2>&1 || true
+sleep 0.3
+grep -E '^callback updater' "$out/notifyclient.log" | tail -n 1 || true
 
 echo "== Quillory exits and gives the hidden icon back"
 wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || echo "demo: Quillory was not running" >&2

@@ -30,14 +30,15 @@ class HookedTray : public ::testing::Test {
     }
 
     // Installs the hook, then starts the tray, so the hook sees the tray window's creation.
-    void StartTray(const std::wstring& switches = L"") {
+    // The hook's tests count toolbar indices as a shell that appends new buttons builds them.
+    void StartTray(const std::wstring& switches = qly_test::kAppendNewButtons) {
         ASSERT_TRUE(InstallHooksFor(m_rx));
         m_host = std::make_unique<qly_test::TrayHost>(switches);
         ASSERT_TRUE(m_host->Started());
     }
 
     // StartTray, and waits for the takeover notice; the tray's windows are then known.
-    void Intercept(const std::wstring& switches = L"") {
+    void Intercept(const std::wstring& switches = qly_test::kAppendNewButtons) {
         StartTray(switches);
         ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeAcquired)) << "tray not taken over";
         // The notice comes at the tray window's creation, before its children exist;

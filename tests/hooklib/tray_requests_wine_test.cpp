@@ -115,7 +115,7 @@ TEST_F(TrayRequests, DumpBeforeEachForwardShowsTheTrayAsTheRequestFindsIt) {
 }
 
 TEST_F(TrayRequests, DumpReadsTheSecondToolbarAfterTheFirst) {
-    Intercept(L"--layout=pager2");
+    Intercept(std::wstring(L"--layout=pager2 ") + qly_test::kAppendNewButtons);
     AddIcons(1, 3);
     const uint64_t icons = g_hwnd_tray_toolbar;
     const uint64_t system_area = g_hwnd_tray_toolbar2;

@@ -42,9 +42,11 @@ class Road : public ::testing::Test {
     void SetUp() override { qly_hook_test::ResetSharedSection(); }
     void TearDown() override;
 
-    // Writes the settings, starts the host, the tray and the owners a, b and c.
+    // Writes the settings, starts the host, the tray and the owners a, b and c. The host
+    // decides as the program does on a shell that appends new buttons (its g_flag_win_xp
+    // stays 0), so the tray it meets by default is such a shell.
     void Start(const RoadSettings& settings = RoadSettings(),
-               const std::wstring& tray_switches = L"",
+               const std::wstring& tray_switches = qly_test::kAppendNewButtons,
                bool purge_timer = true);
 
     HWND A() const { return m_owners->Window("a"); }

@@ -23,7 +23,7 @@ class Placement : public Reorder, public ::testing::WithParamInterface<bool> {
         s.rules[RuleName(5)] = ShownAt(4);
         s.rules[RuleName(6)] = 0x2 | (1u << 8);  // menu only, even with the first place
         g_flag_win_xp = Xp() ? 1 : 0;
-        Start(s, Xp() ? L"--xp" : L"");
+        Start(s, Xp() ? L"--xp" : qly_test::kAppendNewButtons);
     }
     // Adds icons 1 to 6 in this order; every one is registered, 6 never reaches the tray.
     void AddAll() {

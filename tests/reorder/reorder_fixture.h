@@ -23,7 +23,8 @@ inline uint32_t ShownAt(uint32_t position) {
 class Reorder : public qly_road::Road {
   protected:
     // Trayhost and the owners a, b, c first, without interception; then StartHost().
-    void StartTrayFirst(const std::wstring& tray_switches = L"");
+    // The orders these tests expect count on a shell that appends new buttons.
+    void StartTrayFirst(const std::wstring& tray_switches = qly_test::kAppendNewButtons);
     void StartHost(const qly_road::RoadSettings& settings);
 
     // Opens the log in a fresh folder with FlagLog `flags`; LogText() closes it and reads it.

@@ -48,6 +48,11 @@ struct TrayState {
 // Parses the text of a state file; false when a line is not understood.
 bool ParseTrayState(const std::string& text, TrayState* out);
 
+// trayhost puts a new button where the shell of the Windows version it runs on does: at
+// the front from NT 5.1 on. A test whose expected button order counts on new buttons at the
+// end, as shells before NT 5.1 put them, says so with this switch.
+inline constexpr wchar_t kAppendNewButtons[] = L"--append-new-buttons";
+
 class TrayHost {
   public:
     // `switches` as on trayhost's command line, e.g. L"--xp --layout=flat".

@@ -89,7 +89,7 @@ class TrayhostButtons : public ::testing::Test {
         f.state = f.state_mask = hidden ? nw::kStateHidden : 0;
         return SendNotify(m_tray, m_owner, nw::BuildPayload(f, nw::kSizeFull)).result;
     }
-    TrayHost m_host;
+    TrayHost m_host{qly_test::kAppendNewButtons};
     CallbackRecorder m_recorder;
     HWND m_tray = nullptr;
     HWND m_owner = nullptr;
@@ -178,7 +178,7 @@ TEST_F(TrayhostButtons, AMovedButtonIsListedClickedAndDeletedWhereItNowIs) {
 
 // A program that adds its icons again on "TaskbarCreated" has them back in a new tray.
 TEST(TrayhostClient, AProgramThatReaddsItsIconsHasThemBackAfterARestart) {
-    TrayHost host;
+    TrayHost host(qly_test::kAppendNewButtons);
     ASSERT_TRUE(host.Started());
     ChildProcess client(
         L"notifyclient.exe",

@@ -39,7 +39,7 @@ class TrayhostCallbacks : public ::testing::Test {
             ASSERT_EQ(SendNotify(m_tray, m_owner, nw::BuildPayload(v, nw::kSizeFull)).result, TRUE);
         }
     }
-    TrayHost m_host;
+    TrayHost m_host{qly_test::kAppendNewButtons};
     CallbackRecorder m_recorder;
     HWND m_tray = nullptr;
     HWND m_owner = nullptr;

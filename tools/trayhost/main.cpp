@@ -35,6 +35,19 @@ LONG CALLBACK CountFault(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+bool NewButtonsGoToTheFront() {
+    using GetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+    // RtlGetVersion tells the truth whatever the program's manifest says.
+    auto get_version = reinterpret_cast<GetVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    if (get_version == nullptr || get_version(&v) != 0)
+        return true;
+    return v.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+           (v.dwMajorVersion > 5 || (v.dwMajorVersion == 5 && v.dwMinorVersion >= 1));
+}
+
 // The command line is read as UTF-16: a DLL to preload may sit in a folder whose name the
 // 8-bit code page cannot spell.
 bool ParseOptions(int argc, wchar_t** argv, trayhost::Options* options) {
@@ -48,6 +61,8 @@ bool ParseOptions(int argc, wchar_t** argv, trayhost::Options* options) {
             options->layout = trayhost::Layout::kFlat;
         else if (a == L"--xp")
             options->xp = true;
+        else if (a == L"--append-new-buttons")
+            options->xp = false;
         else if (a == L"--no-balloon")
             options->balloon = false;
         else if (a == L"--no-tray")
@@ -67,6 +82,9 @@ bool ParseOptions(int argc, wchar_t** argv, trayhost::Options* options) {
 
 int Run() {
     trayhost::Options options;
+    // The shell of NT 5.1 and later puts a new button at the front; older shells appended
+    // it. trayhost does what the shell of the Windows version it runs on does, unless told.
+    options.xp = NewButtonsGoToTheFront();
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv == nullptr)

@@ -23,7 +23,7 @@ const char* LayoutName(Layout layout);
 
 struct Options {
     Layout layout = Layout::kPager2;
-    bool xp = false;               // new buttons go to the front, as on Windows XP
+    bool xp = true;                // new buttons go to the front, as from Windows XP on
     bool balloon = true;           // create the balloon tooltip
     bool start_tray = true;        // create the tray window at start
     std::wstring preload;          // a DLL to load at start and free on request
