@@ -52,13 +52,8 @@ TEST_F(App, InterceptsTheTrayAtItsCreationAndGivesHiddenIconsBackAtExit) {
     EXPECT_NE(st.Find(a, 6), nullptr);
     EXPECT_EQ(st.Find(main, 0), nullptr) << "the own icon stayed behind";
     EXPECT_EQ(g_flag_tray_aquired, 0u) << "the tray was not let go";
-    bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
-        gone = !tray.HasModule("QLYDLL.DLL");
-        if (!gone)
-            Sleep(50);
-    }
-    EXPECT_TRUE(gone) << "the library is still loaded in the shell";
+    EXPECT_TRUE(tray.WaitUntilModuleGone("QLYDLL.DLL"))
+        << "the library is still loaded in the shell";
     EXPECT_EQ(FindProcessWindow(q.Id(), nullptr, nullptr), nullptr);
 
     const std::string log = ReadFile(LogFilePath());

@@ -180,13 +180,8 @@ TEST_F(App, KilledTenTimesItTakesTheTrayBackAtEveryStart) {
         EXPECT_NE(st.Find(owners.Window("c" + std::to_string(i)), 5), nullptr) << "c" << i;
     EXPECT_EQ(st.Find(main, 0), nullptr);
     EXPECT_EQ(g_flag_tray_aquired, 0u);
-    bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
-        gone = !tray.HasModule("QLYDLL.DLL");
-        if (!gone)
-            Sleep(50);
-    }
-    EXPECT_TRUE(gone) << "the library stayed in the shell: loaded again by a restart";
+    EXPECT_TRUE(tray.WaitUntilModuleGone("QLYDLL.DLL"))
+        << "the library stayed in the shell: loaded again by a restart";
     EXPECT_EQ(tray.Command("faults"), 0);
     const std::string log = ReadFile(LogFilePath());
     EXPECT_NE(log.find("Tray still intercepted for an earlier run"), std::string::npos) << log;

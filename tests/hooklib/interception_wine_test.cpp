@@ -96,13 +96,8 @@ TEST_F(Interception, ReleaseGivesTheTrayBackAndTheLibraryLeavesTheShell) {
     EXPECT_TRUE(m_rx.Forwards().empty());
     EXPECT_NE(m_host->State().Find(FakeOwner(9), 9), nullptr);
 
-    bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
-        gone = !m_host->HasModule("QLYDLL.DLL");
-        if (!gone)
-            Sleep(50);
-    }
-    EXPECT_TRUE(gone) << "the library is still loaded in the shell";
+    EXPECT_TRUE(m_host->WaitUntilModuleGone("QLYDLL.DLL"))
+        << "the library is still loaded in the shell";
     // The tray works on without the library.
     ASSERT_TRUE(Notify(notify_wire::kAdd, 10).result);
     EXPECT_TRUE(m_host->Quit());
@@ -117,13 +112,7 @@ TEST_F(Interception, ReleaseFollowsTheShellsOwnHoldWhenTheSharedCellIsAlreadyCle
     g_shell_tray_hwnd = 0;
     EXPECT_EQ(HookRequest(qly::kHookRelease, 0, qly::kReleaseTimeoutMs), 0);
     ASSERT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeReleased)) << "the tray was not given back";
-    bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
-        gone = !m_host->HasModule("QLYDLL.DLL");
-        if (!gone)
-            Sleep(50);
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(m_host->WaitUntilModuleGone("QLYDLL.DLL"));
     // The tray runs its own procedure, not the code that left.
     ASSERT_TRUE(Notify(notify_wire::kAdd, 9).result);
     EXPECT_NE(m_host->State().Find(FakeOwner(9), 9), nullptr);
@@ -177,13 +166,7 @@ TEST_F(Interception, LibraryFromAFolderOutsideTheCodePageStaysInTheShell) {
     // The release at exit still takes it out of the shell.
     EXPECT_EQ(HookRequest(qly::kHookRelease, 0, qly::kReleaseTimeoutMs), 0);
     EXPECT_TRUE(m_rx.WaitForNotice(qly::kHookNoticeReleased));
-    bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
-        gone = !m_host->HasModule("QLYDLL.DLL");
-        if (!gone)
-            Sleep(50);
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(m_host->WaitUntilModuleGone("QLYDLL.DLL"));
     EXPECT_EQ(m_host->Command("faults"), 0);
     EXPECT_TRUE(m_host->Quit());
     m_host.reset();

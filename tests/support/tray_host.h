@@ -81,6 +81,16 @@ class TrayHost {
     bool Destroy() const { return Command("destroy") == 1; }
     bool Recreate() const { return Command("recreate") == 1; }
     bool HasModule(const std::string& name) const { return Command("module " + name) == 1; }
+    // Waits until the shell no longer has the module loaded (it leaves after a delay).
+    bool WaitUntilModuleGone(const std::string& name, DWORD timeout_ms = 5000) const {
+        for (DWORD waited = 0;; waited += 50) {
+            if (!HasModule(name))
+                return true;
+            if (waited >= timeout_ms)
+                return false;
+            Sleep(50);
+        }
+    }
     bool ReleasePreload() const { return Command("release-preload") == 1; }
     // Asks trayhost to quit and waits for its end; true when it ended with code 0.
     bool Quit();
