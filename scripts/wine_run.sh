@@ -22,15 +22,18 @@ mkdir -p "$(dirname "$prefix")"
 # its start.exe reports "ShellExecuteEx failed" before the program ran a single line. That is the
 # harness failing, not the program under test, so such a start is tried again, and says so. Any
 # other failure is the program's own and is passed on untouched.
+# start.exe has been seen to say so on either stream, so both are kept and searched.
 errlog=$(mktemp "${TMPDIR:-/tmp}/qly-wine-run.XXXXXX")
-trap 'rm -f "$errlog"' EXIT
+outlog=$(mktemp "${TMPDIR:-/tmp}/qly-wine-run.XXXXXX")
+trap 'rm -f "$errlog" "$outlog"' EXIT
 for attempt in 1 2 3; do
-    # stderr goes through tee (kept and shown); stdout goes straight to fd 3, the caller's.
+    # Each stream goes through its own tee (kept and shown on the caller's same stream).
     set +e
-    { wine "$@" 2>&1 1>&3 3>&- | tee "$errlog" >&2 3>&-; } 3>&1
+    ( { wine "$@" 2>&1 1>&3 3>&- | tee "$errlog" >&2 3>&-; exit "${PIPESTATUS[0]}"; } 3>&1 ) |
+        tee "$outlog"
     rc=${PIPESTATUS[0]}
     set -e
-    if [ "$rc" -eq 0 ] || ! grep -q "ShellExecuteEx failed" "$errlog"; then
+    if [ "$rc" -eq 0 ] || ! grep -q "ShellExecuteEx failed" "$errlog" "$outlog"; then
         exit "$rc"
     fi
     echo "wine_run: Wine could not start $1 (attempt $attempt of 3)" >&2
