@@ -2,8 +2,13 @@
 // own owned by the main window, and brought back when that icon is clicked or at exit.
 // The icon the tray shows is Quillory's own copy, so the other program may change or
 // destroy its icons meanwhile; the copy goes with the tray entry.
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <string>
 
+#include "app/base/program_names.h"
 #include "app/diag/log.h"
 #include "app/interception/special_tray_ops.h"
 #include "app/ui/hotkeys.h"

@@ -1,6 +1,7 @@
 // The drag of the own icon onto a window; see own_icon_drag.h. Main thread only.
 #include "app/ui/own_icon_drag.h"
 
+#include "app/diag/log.h"
 #include "app/settings/settings_store.h"
 #include "app/ui/drag_threshold.h"
 #include "app/ui/hotkeys.h"
@@ -50,6 +51,8 @@ void BeginCapture(HWND main_window) {
     if (!DragThresholdPassed(g_drag.press.x, g_drag.press.y, now.x, now.y))
         return;
     if (!SetForegroundWindow(main_window) && !SetForegroundWindow(main_window)) {
+        if (LogEnabled())
+            LogLine("Drag of the own icon: the main window cannot take the foreground\n");
         g_drag.armed = false;
         return;
     }
@@ -90,7 +93,10 @@ bool OwnIconDragDrop(HWND main_window) {
     EndDrag(main_window);
     POINT at;
     GetCursorPos(&at);
-    if (HWND target = WindowFromPoint(at))
+    HWND target = WindowFromPoint(at);
+    if (LogEnabled())
+        LogLine("Own icon dropped at %ld,%ld on window %p\n", at.x, at.y, target);
+    if (target)
         MinimizeToTray(main_window, target);
     return true;
 }
