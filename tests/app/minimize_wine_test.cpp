@@ -4,6 +4,7 @@
 // where they are; UseMinimize off leaves the hotkey to other programs; a hotkey another
 // program holds costs only that hotkey; a drag of the own icon onto a window takes it.
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "tests/app/app_fixture.h"
@@ -270,6 +271,25 @@ TEST_F(App, DraggingTheOwnIconOntoAWindowTakesItToTheTray) {
     EXPECT_TRUE(WaitVisible(target, false));
     ASSERT_TRUE(q.Exit());
     EXPECT_TRUE(WaitVisible(target, true)) << ReadFile(LogFilePath());
+}
+
+}  // namespace
+}  // namespace qly_app_test
+
+namespace qly_app_test {
+namespace {
+
+// The hook procedures other code installs by name are exports of quillory.exe.
+TEST(QuilloryExports, HookProceduresUnderTheirNames) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    *(strrchr(path, '\\') + 1) = 0;
+    lstrcatA(path, "quillory.exe");
+    HMODULE exe = LoadLibraryExA(path, nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(exe, nullptr) << path;
+    for (const char* name : {"MSG_BOX_HOOK_PROC"})
+        EXPECT_NE(GetProcAddress(exe, name), nullptr) << name;
+    FreeLibrary(exe);
 }
 
 }  // namespace
