@@ -35,7 +35,10 @@ bool MinimizeToTray(HWND main_window, HWND window);
 bool RestoreFromTray(UINT uid);
 // Callbacks of the icons of windows minimised to the tray.
 void MinimizedIconCallback(HWND main_window, WPARAM uid, LPARAM mouse_message);
-// At exit: every window minimised to the tray comes back.
+// At exit: every window minimised to the tray comes back, and no record of one stays.
 void RestoreMinimizedWindows();
+// The purge: a window its program closed while in the tray loses its record (its icon
+// stays until clicked, which removes it).
+void ForgetClosedMinimizedWindows();
 
 }  // namespace qly

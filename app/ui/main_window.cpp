@@ -104,6 +104,7 @@ void OnTimer(WPARAM id) {
         case kTimerPurge:
             PurgeDeadItems(true);
             PurgeRecentDeletions();
+            ForgetClosedMinimizedWindows();
             break;
         case kTimerLatePoll:
             LateInterceptionPoll();

@@ -9,11 +9,13 @@
 #include <string>
 
 #include "app/base/program_names.h"
+#include "app/base/unique_handle.h"
 #include "app/diag/log.h"
 #include "app/interception/special_tray_ops.h"
 #include "app/ui/hotkeys.h"
 #include "app/ui/program_state.h"
 #include "hooklib/handle_cast.h"
+#include "hooklib/minimized_record.h"
 
 namespace qly {
 
@@ -76,6 +78,61 @@ void DestroyIconCopy(uintptr_t icon) {
     DestroyIcon(reinterpret_cast<HICON>(icon));
 }
 
+static_assert(sizeof(kMinimizedWindowsKeyPath) > sizeof(kSettingsKeyPath) &&
+                  kMinimizedWindowsKeyPath[sizeof(kSettingsKeyPath) - 1] == '\\',
+              "the records live under the settings key");
+
+uint64_t StartTimeOf(DWORD process_id) {
+    UniqueKernelHandle process(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+    FILETIME created, exited, kernel, user;
+    if (!process || !GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// While a window is in the tray, a record of it in the registry lets the library in the
+// shell, or the next start, show it again should Quillory die before it can.
+void Record(HWND window, const WINDOWPLACEMENT& placement, const char* title) {
+    MinimizedWindowRecord r;
+    GetWindowThreadProcessId(window, reinterpret_cast<DWORD*>(&r.process_id));
+    r.process_start = StartTimeOf(r.process_id);
+    r.window = AsNumber(window);
+    r.placement_flags = placement.flags;
+    r.show_command = placement.showCmd;
+    r.min_position[0] = placement.ptMinPosition.x;
+    r.min_position[1] = placement.ptMinPosition.y;
+    r.max_position[0] = placement.ptMaxPosition.x;
+    r.max_position[1] = placement.ptMaxPosition.y;
+    r.normal_rect[0] = placement.rcNormalPosition.left;
+    r.normal_rect[1] = placement.rcNormalPosition.top;
+    r.normal_rect[2] = placement.rcNormalPosition.right;
+    r.normal_rect[3] = placement.rcNormalPosition.bottom;
+    lstrcpynA(r.title, title, sizeof r.title);
+    HKEY raw = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kMinimizedWindowsKeyPath, 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+        if (LogEnabled())
+            LogLine("The record of window %p could not be written\n", window);
+        return;
+    }
+    UniqueKey key(raw);
+    char name[17];
+    MinimizedRecordName(r.window, name);
+    RegSetValueExA(key.get(), name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&r), sizeof r);
+}
+
+void ForgetRecord(HWND window) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kMinimizedWindowsKeyPath, 0, KEY_SET_VALUE, &raw) !=
+        ERROR_SUCCESS)
+        return;
+    UniqueKey key(raw);
+    char name[17];
+    MinimizedRecordName(AsNumber(window), name);
+    RegDeleteValueA(key.get(), name);
+}
+
 }  // namespace
 
 bool MinimizeToTray(HWND main_window, HWND window) {
@@ -104,6 +161,7 @@ bool MinimizeToTray(HWND main_window, HWND window) {
     GetWindowTextA(window, title, kTitleMax - 1);
 
     const UINT uid = g_minimized.Add(Key(window), reinterpret_cast<uintptr_t>(copy));
+    Record(window, placement, title);
     ShowWindowAsync(window, SW_HIDE);
     HICON shown = copy ? copy : App().window_icon;
     TrayAdd(main_window, uid, title, AsNumber(shown), NIM_ADD, kOwnCallbackMessage, 0, true);
@@ -117,6 +175,7 @@ bool RestoreFromTray(UINT uid) {
     // The icon goes even when its window is gone: nothing else would remove it.
     NotifyIconDelete(App().main, uid);
     g_minimized.Erase(Key(window), DestroyIconCopy);
+    ForgetRecord(window);
     if (!IsWindow(window))
         return true;
     Answers(window);
@@ -135,9 +194,20 @@ void MinimizedIconCallback(HWND, WPARAM uid, LPARAM mouse_message) {
 void RestoreMinimizedWindows() {
     while (!g_minimized.Empty()) {
         const uintptr_t window = g_minimized.FirstWindow();
-        if (!RestoreFromTray(g_minimized.UidOf(window)))
+        if (!RestoreFromTray(g_minimized.UidOf(window))) {
             g_minimized.Erase(window, DestroyIconCopy);
+            ForgetRecord(reinterpret_cast<HWND>(window));
+        }
     }
+    // An orderly exit leaves no record behind, not even of an earlier run's window.
+    RegDeleteKeyA(HKEY_CURRENT_USER, kMinimizedWindowsKeyPath);
+}
+
+void ForgetClosedMinimizedWindows() {
+    g_minimized.ForEachWindow([](uintptr_t window) {
+        if (!IsWindow(reinterpret_cast<HWND>(window)))
+            ForgetRecord(reinterpret_cast<HWND>(window));
+    });
 }
 
 }  // namespace qly

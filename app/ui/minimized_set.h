@@ -46,6 +46,12 @@ class MinimizedWindowSet {
         return erased;
     }
 
+    template <typename Visit>
+    void ForEachWindow(Visit&& visit) const {
+        for (const auto& entry : m_entries)
+            visit(entry.first);
+    }
+
     // The uID of the window's first entry; 0 when it is not in the set.
     uint32_t UidOf(uintptr_t window) const;
 
