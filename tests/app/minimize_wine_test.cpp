@@ -4,9 +4,11 @@
 // where they are; UseMinimize off leaves the hotkey to other programs; a hotkey another
 // program holds costs only that hotkey; a drag of the own icon onto a window takes it.
 #include <atomic>
+#include <memory>
 #include <cstring>
 #include <thread>
 
+#include "hooklib/minimized_record.h"
 #include "tests/app/app_fixture.h"
 
 namespace qly_app_test {
@@ -14,12 +16,14 @@ namespace {
 
 constexpr UINT kHang = WM_APP + 1;
 constexpr UINT kActivate = WM_APP + 2;
+constexpr UINT kDestroy = WM_APP + 3;
 
 struct WindowArgs {
     const char* title;
     DWORD ex_style;
     HWND owner;
     bool minimized;
+    bool hidden;
 };
 
 // Windows of the test's own process on a thread that pumps their messages, as an ordinary
@@ -36,11 +40,13 @@ class TestWindows {
         m_thread.join();
     }
     // A top-level window; `owner` makes it an owned dialog-like window.
-    HWND Make(const char* title, DWORD ex_style = 0, HWND owner = nullptr, bool minimized = false) {
-        WindowArgs args{title, ex_style, owner, minimized};
+    HWND Make(const char* title, DWORD ex_style = 0, HWND owner = nullptr, bool minimized = false,
+              bool hidden = false) {
+        WindowArgs args{title, ex_style, owner, minimized, hidden};
         return reinterpret_cast<HWND>(
             SendMessageA(m_factory, WM_APP, 0, reinterpret_cast<LPARAM>(&args)));
     }
+    void Destroy(HWND window) { SendMessageA(m_factory, kDestroy, 0, reinterpret_cast<LPARAM>(window)); }
     void Hang(DWORD ms) { PostMessageA(m_factory, kHang, ms, 0); }
     // Activates the window from its own thread, so that it is the foreground window once
     // this returns.
@@ -53,8 +59,13 @@ class TestWindows {
             HWND made = CreateWindowExA(a->ex_style, "QlyMinimizeTarget", a->title,
                                         WS_OVERLAPPEDWINDOW | (a->owner ? WS_POPUP : 0), 40, 40,
                                         300, 200, a->owner, nullptr, nullptr, nullptr);
-            ShowWindow(made, a->minimized ? SW_SHOWMINNOACTIVE : SW_SHOW);
+            if (!a->hidden)
+                ShowWindow(made, a->minimized ? SW_SHOWMINNOACTIVE : SW_SHOW);
             return reinterpret_cast<LRESULT>(made);
+        }
+        if (m == kDestroy) {
+            DestroyWindow(reinterpret_cast<HWND>(lp));
+            return 0;
         }
         if (m == kActivate) {
             SetForegroundWindow(reinterpret_cast<HWND>(lp));
@@ -134,6 +145,37 @@ bool WaitVisible(HWND window, bool visible, DWORD timeout_ms = 5000) {
     }
 }
 
+// The values under the records' key; -1 when the key does not exist.
+int RecordCount() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, qly::kMinimizedWindowsKeyPath, 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return -1;
+    DWORD values = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return static_cast<int>(values);
+}
+
+// A record as an earlier run would have left it, for a window that is not the one it names.
+void ForgeRecord(HWND window, DWORD process_id) {
+    qly::MinimizedWindowRecord r;
+    r.process_id = process_id;
+    r.process_start = 1;
+    r.window = reinterpret_cast<uintptr_t>(window);
+    r.show_command = SW_SHOWNORMAL;
+    r.normal_rect[2] = r.normal_rect[3] = 100;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, qly::kMinimizedWindowsKeyPath, 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    char name[32];
+    wsprintfA(name, "%016I64x", static_cast<unsigned long long>(r.window));
+    RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&r), sizeof r);
+    RegCloseKey(key);
+}
+
 const std::map<std::string, uint32_t> kBase = {
     {"LateIntercept", 0}, {"FlagLog", 1}, {"FlagSounds", 0}, {"HighPriority", 0}};
 
@@ -166,8 +208,10 @@ TEST_F(App, MinimizeHotkeyTakesWindowsToTheTrayAndAClickOrTheExitBringsThemBack)
     MinimizeByHotkey(windows, main, editor);
     EXPECT_TRUE(WaitForIcon(tray, main, 4098, true));
 
-    // The exit brings back every window still in the tray and removes their icons.
+    // The exit brings back every window still in the tray and removes their icons, and
+    // leaves no record of them.
     ASSERT_TRUE(q.Exit());
+    EXPECT_EQ(RecordCount(), -1) << "records stayed after an orderly exit";
     EXPECT_TRUE(WaitVisible(chat, true)) << "a window stayed hidden after the exit";
     EXPECT_TRUE(WaitVisible(editor, true));
     EXPECT_EQ(tray.State().Find(main, 4097), nullptr);
@@ -233,6 +277,48 @@ TEST_F(App, HotkeysLeaveCombinationsOthersHoldAndUseMinimizeOffFreesTheThird) {
     EXPECT_TRUE(IsWindowVisible(holder));
     EXPECT_EQ(tray.State().Find(main, 4096), nullptr);
     ASSERT_TRUE(q.Exit());
+}
+
+TEST_F(App, WindowsAKilledRunKeptInTheTrayComeBackAtTheNextStart) {
+    // No shell here, so nothing but the next start can bring them back.
+    WriteSettings(kBase);
+    RegDeleteKeyA(HKEY_CURRENT_USER, qly::kMinimizedWindowsKeyPath);
+    auto q = std::make_unique<Quillory>();
+    HWND main = q->WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    TestWindows windows;
+    HWND placed = windows.Make("Editor");
+    SetWindowPos(placed, nullptr, 50, 60, 320, 210, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT before;
+    GetWindowRect(placed, &before);
+    HWND chat = windows.Make("Chat");
+    HWND closed = windows.Make("Closed while hidden");
+    for (HWND w : {placed, chat, closed}) {
+        MinimizeByHotkey(windows, main, w);
+        ASSERT_TRUE(WaitVisible(w, false));
+    }
+    EXPECT_EQ(RecordCount(), 3);
+    windows.Destroy(closed);
+    // A record whose handle now names a window of another process: left alone.
+    HWND stranger = windows.Make("Someone else's", 0, nullptr, false, true);
+    ForgeRecord(stranger, q->Id());
+    ASSERT_TRUE(q->Kill());
+    Sleep(500);
+    EXPECT_FALSE(IsWindowVisible(placed));
+
+    q = std::make_unique<Quillory>();
+    ASSERT_NE(q->WaitUntilHooked(), nullptr);
+    EXPECT_TRUE(WaitVisible(placed, true)) << "a window of the killed run stayed hidden";
+    EXPECT_TRUE(WaitVisible(chat, true));
+    EXPECT_FALSE(IsIconic(placed)) << "it came back minimised";
+    RECT after;
+    GetWindowRect(placed, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(after.right, before.right);
+    EXPECT_FALSE(IsWindowVisible(stranger)) << "a reused handle's window was shown";
+    EXPECT_EQ(RecordCount(), 0) << "records stayed after they were used";
+    ASSERT_TRUE(q->Exit());
 }
 
 // Each step of a drag is handled before the cursor moves on, as with a real mouse.
