@@ -11,6 +11,11 @@
 #include <optional>
 #include <vector>
 
+#include "app/autostart/own_autostart.h"
+#include "app/autostart/own_autostart_group.h"
+#include "app/autostart/shell_link.h"
+#include "app/settings/settings_store.h"
+#include "hooklib/qlydll.h"
 #include "tests/app/app_fixture.h"
 
 namespace qly_app_test {
@@ -536,6 +541,74 @@ TEST_F(Autostart, LauncherWaitsTheDelayUnlessAltIsHeldOrQuilloryRuns) {
     DeleteFileA((folder + "RUNQLY.EXE").c_str());
     DeleteFileA((folder + "QUILLORY.EXE").c_str());
     RemoveDirectoryA(folder.c_str());
+}
+
+// The settings group's two calls, in this process (its own folder is the bin folder, so
+// the launcher is bin\RUNQLY.EXE and the shortcut starts this test program). The platform
+// is taken for one before Windows Vista, so no elevated instance of the test is started;
+// the test's prefix gives administrator rights.
+TEST_F(Autostart, SettingsGroupShowsTheStateAndAppliesTheChoice) {
+    const uint32_t vista = g_flag_WinVista;
+    g_flag_WinVista = 0;
+    WriteRunOnce(LauncherPath());
+    WriteMachineAutoRun(1);
+    WriteSettings({{"AutoRunQly", 0}, {"DelayRunQly", 5000}});
+    qly::AutostartGroupState shown = qly::ShowAutostartGroup();
+    EXPECT_EQ(shown.mode, qly::OwnAutostartMode::kNotForThisUser);
+    EXPECT_FALSE(shown.check_again);
+    EXPECT_FALSE(shown.check_again_enabled);
+    EXPECT_EQ(shown.delay_ms, 5000u);
+    EXPECT_EQ(shown.new_users, 1u);
+    EXPECT_TRUE(shown.new_users_enabled)
+        << "no rights to the machine's keys in an administrator's prefix";
+    EXPECT_TRUE(shown.mode_enabled[0] && shown.mode_enabled[1] && shown.mode_enabled[2]);
+
+    qly::g_settings.desired_run_once = 1;
+    qly::ApplyAutostartGroup(shown, {qly::OwnAutostartMode::kIncludingThisUser, true, 700, 0});
+    EXPECT_EQ(ReadRunOnce(), LauncherPath());
+    EXPECT_EQ(ReadSetting("AutoRunQly"), 1u);
+    EXPECT_EQ(ReadSetting("DelayRunQly"), 700u);
+    EXPECT_EQ(ReadMachineSetting("AutoRunQly"), 0u);
+    EXPECT_EQ(qly::g_settings.desired_run_once, 2u);
+    EXPECT_EQ(qly::g_settings.desired_start_up, 1u);
+    std::string arguments;
+    EXPECT_TRUE(qly::StartupShortcutExists(&arguments));
+    EXPECT_EQ(arguments, " -C");
+    shown = qly::ShowAutostartGroup();
+    EXPECT_EQ(shown.mode, qly::OwnAutostartMode::kIncludingThisUser);
+    EXPECT_TRUE(shown.check_again);
+    EXPECT_TRUE(shown.check_again_enabled);
+
+    // The shortcut read back: its target is this program, with its icon.
+    qly::ShellLinkInfo link;
+    HICON icon = qly::ResolveShellLink(StartupLink().c_str(), &link, true);
+    EXPECT_NE(icon, nullptr);
+    DestroyIcon(icon);
+    char own[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, own, sizeof own);
+    char own_short[MAX_PATH] = {};
+    GetShortPathNameA(own, own_short, sizeof own_short);
+    EXPECT_TRUE(lstrcmpiA(link.target.c_str(), own) == 0 ||
+                lstrcmpiA(link.target.c_str(), own_short) == 0)
+        << link.target;
+    EXPECT_EQ(link.arguments, " -C");
+    EXPECT_FALSE(link.find_data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    // A folder is no shortcut: it stands for itself.
+    const std::string bin = Narrow(qly_test::BinDir());
+    icon = qly::ResolveShellLink(bin.c_str(), &link, true);
+    if (icon)
+        DestroyIcon(icon);
+    EXPECT_EQ(link.target, bin);
+    EXPECT_TRUE(link.find_data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+
+    qly::ApplyAutostartGroup(shown, {qly::OwnAutostartMode::kTotalDisable, true, 0, 1});
+    EXPECT_EQ(ReadRunOnce(), "(missing)");
+    EXPECT_EQ(ReadSetting("AutoRunQly"), 0u);
+    EXPECT_FALSE(LinkExists()) << "the shortcut stayed without autostart";
+    EXPECT_EQ(ReadMachineSetting("AutoRunQly"), 1u);
+    EXPECT_EQ(qly::g_settings.desired_run_once, 0u);
+    EXPECT_EQ(qly::ShowAutostartGroup().mode, qly::OwnAutostartMode::kTotalDisable);
+    g_flag_WinVista = vista;
 }
 
 }  // namespace
