@@ -139,13 +139,13 @@ std::vector<std::string> Lines(const std::string& path) {
     return lines;
 }
 
-// Takes write access to the machine's RunOnce key away from everybody, as for a user
-// without administrator rights, and gives the key its old security back at the end.
-class RunOnceWritesDenied {
+// Takes write access to a key of the machine away from everybody, as for a user without
+// administrator rights, and gives the key its old security back at the end.
+class WritesDenied {
   public:
-    RunOnceWritesDenied() {
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, nullptr, 0,
-                            READ_CONTROL | WRITE_DAC, nullptr, &m_key, nullptr) != ERROR_SUCCESS)
+    explicit WritesDenied(const char* path) : m_path(path) {
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, READ_CONTROL | WRITE_DAC,
+                            nullptr, &m_key, nullptr) != ERROR_SUCCESS)
             return;
         DWORD size = 0;
         RegGetKeySecurity(m_key, DACL_SECURITY_INFORMATION, nullptr, &size);
@@ -171,25 +171,26 @@ class RunOnceWritesDenied {
             RegSetKeySecurity(m_key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
         FreeSid(everyone);
     }
-    ~RunOnceWritesDenied() {
+    ~WritesDenied() {
         if (m_applied)
             RegSetKeySecurity(m_key, DACL_SECURITY_INFORMATION, m_old.data());
         if (m_key)
             RegCloseKey(m_key);
     }
-    RunOnceWritesDenied(const RunOnceWritesDenied&) = delete;
-    RunOnceWritesDenied& operator=(const RunOnceWritesDenied&) = delete;
+    WritesDenied(const WritesDenied&) = delete;
+    WritesDenied& operator=(const WritesDenied&) = delete;
 
     // The registry honours it: the key no longer opens for writing.
     bool Denies() const {
         HKEY key = nullptr;
-        const LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_ALL_ACCESS, &key);
+        const LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_path, 0, KEY_ALL_ACCESS, &key);
         if (rc == ERROR_SUCCESS)
             RegCloseKey(key);
         return m_applied && rc == ERROR_ACCESS_DENIED;
     }
 
   private:
+    const char* m_path;
     HKEY m_key = nullptr;
     std::vector<BYTE> m_old;
     bool m_applied = false;
@@ -319,9 +320,9 @@ TEST_F(Autostart, YesAtTheQuestionNeedsTheRunOnceValueBeforeItLogsOff) {
                        {"FlagSounds", 0},
                        {"FlagLogOff", c.tried},
                        {"AutoRunQly", 0}});
-        std::optional<RunOnceWritesDenied> denied;
+        std::optional<WritesDenied> denied;
         if (c.denied) {
-            denied.emplace();
+            denied.emplace(kRunOnceKey);
             ASSERT_TRUE(denied->Denies()) << "the registry ignores the key's security here";
         }
         Quillory q(L"", true);
@@ -409,12 +410,14 @@ TEST_F(Autostart, StartAtLogOnGoesOnOnlyWithAutostartAndWritesTheRunOnceValueAga
     const struct {
         uint32_t user, machine;  // kMissing: no such value
         bool runs;
+        bool machine_read_only;  // as for a user without administrator rights
     } cases[] = {
-        {0, 1, false},       {kMissing, 0, false}, {kMissing, kMissing, false},
-        {kMissing, 1, true}, {1, 0, true},
+        {0, 1, false, false},       {kMissing, 0, false, false}, {kMissing, kMissing, false, false},
+        {kMissing, 1, true, false}, {1, 0, true, false},         {kMissing, 1, true, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "user " << c.user << " machine " << c.machine);
+        SCOPED_TRACE(testing::Message() << "user " << c.user << " machine " << c.machine
+                                        << " read-only " << c.machine_read_only);
         Clean();
         std::map<std::string, uint32_t> values = {
             {"LateIntercept", 0}, {"HighPriority", 0}, {"FlagLogOff", 1}};
@@ -423,6 +426,11 @@ TEST_F(Autostart, StartAtLogOnGoesOnOnlyWithAutostartAndWritesTheRunOnceValueAga
         WriteSettings(values);
         if (c.machine != kMissing)
             WriteMachineAutoRun(c.machine);
+        std::optional<WritesDenied> denied;
+        if (c.machine_read_only) {
+            denied.emplace(kKeyPath);
+            ASSERT_TRUE(denied->Denies());
+        }
         const DWORD started = GetTickCount();
         Quillory q(L"-r", true);
         if (!c.runs) {
