@@ -62,9 +62,7 @@ void CloseQuestion() {
 
 void AskToLogOff() {
     ProgramState& app = App();
-    uint32_t log_off = 0;
-    ReadSettingDword("FlagLogOff", &log_off);
-    const bool tried = log_off != 0;
+    const bool tried = GetFlagLogOff() != 0;
     app.question_open = true;
     SetTimer(app.main, kTimerWatchdog, app.periods.question_ms, nullptr);
     const int answer =
@@ -146,7 +144,7 @@ void TasksAfterInterception() {
     if (app.relaunch)
         ReRegisterRunOnce();
     UninstallHooks();
-    WriteSettingDword("FlagLogOff", 0);
+    SetFlagLogOff(0);
     SetTimer(app.main, kTimerPurge, 2000, nullptr);
 }
 
