@@ -39,9 +39,7 @@ void TakeOverExistingTray() {
 
 void AskToLogOff() {
     ProgramState& app = App();
-    uint32_t log_off = 0;
-    ReadSettingDword("FlagLogOff", &log_off);
-    const bool tried = log_off != 0;
+    const bool tried = GetFlagLogOff() != 0;
     app.question_open = true;
     // A closable box, so that a tray taken over while it is up closes it (as Cancel).
     const int answer = ClosableUiMessageBox(
@@ -124,7 +122,7 @@ void TasksAfterInterception() {
     if (app.relaunch)
         ReRegisterRunOnce();
     UninstallHooks();
-    WriteSettingDword("FlagLogOff", 0);
+    SetFlagLogOff(0);
     SetTimer(app.main, kTimerPurge, 2000, nullptr);
 }
 

@@ -2,7 +2,6 @@
 // its own (the headers are already where the parts will live). A mode the user asked for
 // by name (setup, removal, settings) tells them in a notice that it is not available in
 // this version; the rest write a log line and do nothing visible.
-#include "app/autostart/own_autostart.h"
 #include "app/diag/log.h"
 #include "app/diag/modeless_message.h"
 #include "app/setup/setup_modes.h"
@@ -54,26 +53,6 @@ int RunSetupMode(int, const char*) {
 
 int RunUninstallMode(bool, bool, const char*) {
     return NotAvailableMode("Removal");
-}
-
-void ApplyDesiredAutostart() {
-    NotAvailableMode("Autostart management");
-}
-
-void ReRegisterRunOnce() {
-    Unavailable("RunOnce re-registration");
-}
-
-void RefreshOwnAutostart(bool) {
-    Unavailable("own autostart refresh");
-}
-
-bool InstallRunOnceForced() {
-    // Nothing is registered yet, so nothing would bring Quillory back after the log-off or
-    // restart the user asked for: that is a failure, and the user is told so instead of
-    // being logged off for nothing.
-    Unavailable("RunOnce entry before a log-off");
-    return false;
 }
 
 void OpenSettingsSheet(HWND main_window) {

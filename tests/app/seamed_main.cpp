@@ -13,6 +13,10 @@
 //   QLY_TEST_FAULT_ICON=N           the rules fault (an access violation inside a call that
 //                                   cannot throw) when they copy the icon handle N, which
 //                                   happens under the interception lock on the receiver thread
+//   QLY_TEST_AUTOSTART_WAITS=relaunch_off,relaunch_second,shortcut   the waits of -r (autostart
+//                                   off), -r beside a running instance and -C, in ms
+//   QLY_TEST_COMMAND_LINES=PATH     every start appends its command line to PATH, so a test
+//                                   sees which instances were started and how
 #include <windows.h>
 
 #include <cstdio>
@@ -123,6 +127,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         g_fault_icon = std::strtoull(fault, nullptr, 0);
         static FaultyRules rules;
         qly::SetRuleEnvironment(&rules);
+    }
+    char waits[64] = {};
+    if (GetEnvironmentVariableA("QLY_TEST_AUTOSTART_WAITS", waits, sizeof waits)) {
+        unsigned a = 0, b = 0, c = 0;
+        if (std::sscanf(waits, "%u,%u,%u", &a, &b, &c) == 3)
+            seams.waits = qly::AutostartWaits{a, b, c};
+    }
+    char lines[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("QLY_TEST_COMMAND_LINES", lines, sizeof lines)) {
+        if (FILE* f = std::fopen(lines, "ab")) {
+            std::fprintf(f, "%s\n", GetCommandLineA());
+            std::fclose(f);
+        }
     }
     return qly::QuilloryMain(instance, command_line, seams);
 }
