@@ -5,7 +5,6 @@
 #include "app/diag/log.h"
 #include "app/diag/modeless_message.h"
 #include "app/setup/setup_modes.h"
-#include "app/ui/hotkeys.h"
 #include "app/ui/not_available.h"
 #include "app/ui/own_icon.h"
 #include "app/ui/program_state.h"
@@ -73,19 +72,11 @@ void OwnIconCallback(HWND main_window, LPARAM mouse_message) {
         ShowNotAvailable(main_window, "The Quillory menu");
 }
 
-void MinimizedIconCallback(HWND, WPARAM, LPARAM) {}
-
-void RegisterHotkeys(HWND) {
-    Unavailable("hotkeys");
-}
-
-void UnregisterHotkeys(HWND) {}
-
-void HotkeyPressed(HWND, WPARAM) {}
-
-void RestoreMinimizedWindows() {}
-
 void RefreshOwnTip(HWND) {}
+
+void OpenTrayMenuFromHotkey(HWND main_window) {
+    OwnIconCallback(main_window, WM_RBUTTONUP);
+}
 
 void CloseNotAvailableNotice(HWND main_window) {
     if (main_window)

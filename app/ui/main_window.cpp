@@ -18,6 +18,7 @@
 #include "app/ui/interception_watchdog.h"
 #include "app/ui/not_available.h"
 #include "app/ui/own_icon.h"
+#include "app/ui/own_icon_drag.h"
 #include "app/ui/settings_sheet.h"
 #include "app/ui/tray_menu.h"
 #include "hooklib/hook_protocol.h"
@@ -103,9 +104,13 @@ void OnTimer(WPARAM id) {
         case kTimerPurge:
             PurgeDeadItems(true);
             PurgeRecentDeletions();
+            ForgetClosedMinimizedWindows();
             break;
         case kTimerLatePoll:
             LateInterceptionPoll();
+            break;
+        case kTimerDragWatch:
+            OwnIconDragTimer(app.main);
             break;
         case kTimerOwnTip:
             RefreshOwnTip(app.main);
@@ -218,8 +223,11 @@ bool Handle(HWND window, UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         case WM_HOTKEY:
             HotkeyPressed(window, wp);
             return true;
+        case WM_LBUTTONUP:
+            return OwnIconDragDrop(window);
         case kOwnCallbackMessage:
             if (wp == 0) {
+                OwnIconDragEvent(window, static_cast<UINT>(lp));
                 if (lp == WM_LBUTTONDBLCLK)
                     PostMessageA(window, WM_COMMAND, ID_CMD_SETTINGS, 0);
                 else

@@ -204,6 +204,10 @@ bool SecondInstance(UniqueKernelHandle* mutex, const AutostartWaits& waits, int*
 // Steps from the main window to the main loop. False when the program cannot run.
 bool StartInterception() {
     ProgramState& app = App();
+    // Windows an earlier run took to the tray and never brought back (it was killed, or
+    // the shell that would have shown them restarted meanwhile) come back before anything
+    // else happens.
+    const int windows_back = RestoreMinimizedWindowRecords();
     InitCommonControls();
     if (CreateMainWindow() == nullptr)
         return false;
@@ -212,6 +216,8 @@ bool StartInterception() {
         OpenLog(app.folder, flag_log);
     // The settings were loaded with the main window, before there was a log to tell.
     WritePendingSettingsNotes();
+    if (windows_back > 0 && LogEnabled())
+        LogLine("%d window(s) an earlier run took to the tray shown again\n", windows_back);
     SetPriorityClass(GetCurrentProcess(),
                      g_flag_high_priority ? HIGH_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
     // The hook must never be installed before somebody listens to it.

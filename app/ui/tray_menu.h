@@ -26,5 +26,7 @@ const OwnerDrawnEntries& TrayMenuEntries();
 bool TrayMenuHookInstalled();
 // The own icon's callback with uID 0 other than the double click (the tray menu).
 void OwnIconCallback(HWND main_window, LPARAM mouse_message);
+// The menu hotkey: opens the tray menu (centred on the work area the first time).
+void OpenTrayMenuFromHotkey(HWND main_window);
 
 }  // namespace qly
