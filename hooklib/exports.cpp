@@ -18,6 +18,13 @@ namespace qly {
 
 HMODULE g_this_module = nullptr;
 
+uint64_t ProcessStartTime(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
 namespace {
 
 constexpr UINT kMsgFilterAdd = 1;  // MSGFLT_ADD
@@ -92,14 +99,6 @@ TrayToolbars FindTrayToolbars(HWND tray) {
     return found;
 }
 
-// The creation time of a process as one number, or 0 when it cannot be read.
-uint64_t ProcessStartTime(HANDLE process) {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
-        return 0;
-    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
 // Whether the process that installed g_hhook_cbt still runs. The system removes a hook with
 // the thread that set it, so the cell of a main program that was killed or crashed names a
 // hook that no longer exists. Process ids are handed out again: the start time tells the
@@ -128,6 +127,10 @@ int InstallCbtHook(uint64_t receiver_window, uint32_t guard1, uint32_t guard2, u
     // Every caller with the right guard values is the main program that listens now: after
     // a crash the shell's subclass still forwards to the receiver stored here, so a new
     // start takes the forwards over by storing its own.
+    // Its process too, which the shell waits for: when it ends without its shutdown, the
+    // icons it kept from the tray go back.
+    g_receiver_process_start = ProcessStartTime(GetCurrentProcess());
+    g_receiver_process_id = GetCurrentProcessId();
     g_receiver_hwnd = receiver_window;
     if (g_hhook_cbt != 0 && HookInstallerRuns())
         return 1;
