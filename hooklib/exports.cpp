@@ -127,6 +127,10 @@ int InstallCbtHook(uint64_t receiver_window, uint32_t guard1, uint32_t guard2, u
     // Every caller with the right guard values is the main program that listens now: after
     // a crash the shell's subclass still forwards to the receiver stored here, so a new
     // start takes the forwards over by storing its own.
+    // Its process too, which the shell waits for: when it ends without its shutdown, the
+    // icons it kept from the tray go back.
+    g_receiver_process_start = ProcessStartTime(GetCurrentProcess());
+    g_receiver_process_id = GetCurrentProcessId();
     g_receiver_hwnd = receiver_window;
     if (g_hhook_cbt != 0 && HookInstallerRuns())
         return 1;

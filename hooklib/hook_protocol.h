@@ -18,6 +18,9 @@ enum TrayHookCode : uint64_t {
     kHookMoveRaw = 7,      // main -> tray: the same to a raw toolbar index
     kHookDump = 8,         // main -> tray: dump the toolbar with icons and tips
     kHookFreeDumpIcons = 9,  // main -> tray: destroy the icons of the last dump
+    // Inside the shell (posted): the main program's process has ended; the tray gets back
+    // what the program kept from it, or a new run of the program gets it as forwards.
+    kHookReturnShadow = 10,
 };
 
 // Remote requests carried by WM_SYSCOMMAND SC_TASKLIST to the tray window (g_hwnd_qly_cbt_op).

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qly {
@@ -41,5 +42,29 @@ void PostHookNotice(WPARAM code);
 
 // The creation time of a process as one number, or 0 when it cannot be read.
 uint64_t ProcessStartTime(HANDLE process);
+
+// The tray's own procedure, and the forward of one notify request (WM_COPYDATA, dwData 1)
+// to the main program with its answer carried out.
+LRESULT CallTrayProcedure(HWND tray, UINT msg, WPARAM wparam, LPARAM lparam);
+LRESULT ForwardNotifyRequest(HWND tray, WPARAM wparam, LPARAM lparam);
+
+// The shadow of the icons the main program keeps from the tray (tray thread only).
+// A request of the program's own that passed unforwarded (an add shows an icon again, a
+// delete takes one away and carries its last complete request).
+void ShadowOwnRequest(WPARAM sender, const void* request, size_t size);
+// A forwarded request and whether the program swallowed it.
+void ShadowAnsweredRequest(WPARAM sender, const void* request, size_t size, bool swallowed);
+// A request whose forward found the program gone: the shadow takes it in, then goes back.
+void ShadowUnansweredRequest(WPARAM sender, const void* request, size_t size);
+// Whether the program's receiver window exists and belongs to the process it names.
+bool MainProgramListens();
+// Gives every kept icon back, oldest first: to the tray, or, when a program listens (a new
+// run), as forwards it rules on. Kept icons whose owner has gone are dropped.
+LRESULT ReturnShadow(HWND tray);
+// Watches the program's process from a thread of its own once the tray is held, and again
+// whenever another process has taken the receiver over; cheap when nothing changed.
+void WatchMainProgram(HWND tray);
+// The tray is let go or the program ends in order: no watching, nothing kept.
+void ForgetShadow();
 
 }  // namespace qly

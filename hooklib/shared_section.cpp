@@ -39,6 +39,8 @@ QLYDLL_API qly::PeekRecord g_qly_data_peek[qly::kPeekRecordCount] QLY_SHARED = {
 // Not exported: only the library's own code reads them, in whichever process it runs.
 namespace qly {
 uint64_t g_receiver_hwnd QLY_SHARED = 0;
+uint32_t g_receiver_process_id QLY_SHARED = 0;
+uint64_t g_receiver_process_start QLY_SHARED = 0;
 uint32_t g_hook_process_id QLY_SHARED = 0;
 uint64_t g_hook_process_start QLY_SHARED = 0;
 }  // namespace qly

@@ -39,7 +39,7 @@ HMODULE ReferenceThisModule() {
 }
 
 LRESULT CallTray(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    return CallWindowProcA(g_previous_tray_proc, hwnd, msg, wparam, lparam);
+    return CallTrayProcedure(hwnd, msg, wparam, lparam);
 }
 
 DWORD WINAPI UnloadLater(LPVOID module) {
@@ -47,11 +47,13 @@ DWORD WINAPI UnloadLater(LPVOID module) {
     FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
 }
 
-// The main program asked us to let go of the tray and leave the shell. The unload waits a
-// moment on a thread of its own so that this procedure has returned before the code goes.
-// Only a release that took our procedure out of the tray may be followed by the unload:
-// otherwise the tray would call into code that is gone.
+// The main program asked us to let go of the tray and leave the shell. It has given back
+// what it kept from the tray itself, so the shadow goes whatever becomes of the release.
+// The unload waits a moment on a thread of its own so that this procedure has returned
+// before the code goes. Only a release that took our procedure out of the tray may be
+// followed by the unload: otherwise the tray would call into code that is gone.
 LRESULT HandleRelease() {
+    ForgetShadow();
     if (ReleaseTrayWindow() == 0 || g_module_reference == nullptr)
         return 0;
     HMODULE module = g_module_reference;
@@ -65,7 +67,10 @@ LRESULT HandleRelease() {
     return 0;
 }
 
-// Forwards one notify request to the main program and carries out its answer.
+}  // namespace
+
+// Forwards one notify request to the main program and carries out its answer; the shadow
+// of kept icons follows what became of the request.
 LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
     if (!IsForwardableNotifyRequest(cds->dwData, cds->lpData, cds->cbData))
@@ -77,8 +82,10 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     const uint32_t own_command = NotifyRequestCommand(cds->lpData);
     if (static_cast<uint32_t>(NotifyRequestOwner(cds->lpData)) ==
             static_cast<uint32_t>(g_special_tray_op) &&
-        (own_command == kNimAdd || own_command == kNimDelete))
+        (own_command == kNimAdd || own_command == kNimDelete)) {
+        ShadowOwnRequest(wparam, cds->lpData, cds->cbData);
         return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
+    }
 
     alignas(8) uint8_t record[kMaxForwardRecord];
     const size_t total = BuildForwardRecord(static_cast<uint64_t>(wparam), cds->dwData, cds->lpData,
@@ -100,8 +107,16 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
         reinterpret_cast<LPARAM>(&forward), SMTO_BLOCK, kForwardTimeoutMs, &answer);
     if (!g_flag_dump_always_no_icon)
         DestroyDumpedIcons();
+    if (sent == 0 && !MainProgramListens()) {
+        // The program is gone without giving back what it kept: that goes first, with
+        // this request taken in, and the request follows as it came.
+        ShadowUnansweredRequest(wparam, cds->lpData, cds->cbData);
+        ReturnShadow(hwnd);
+        return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
+    }
     if (sent == 0)
         answer = kHookReplyPass;  // no answer: the tray gets the request as it came
+    ShadowAnsweredRequest(wparam, cds->lpData, cds->cbData, answer == kHookReplySwallow);
 
     if (answer == kHookReplySwallow)
         return 1;  // the caller sees success; the tray never sees the request
@@ -126,11 +141,18 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     return result;
 }
 
+namespace {
+
 LRESULT CALLBACK TraySubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    // A new run of the main program may have taken the receiver over since the last
+    // message: its process is the one to watch from now on.
+    WatchMainProgram(hwnd);
     if (msg == WM_USER_QLY_HOOK_MSG) {
         switch (static_cast<uint64_t>(wparam)) {
             case kHookRelease:
                 return HandleRelease();
+            case kHookReturnShadow:
+                return ReturnShadow(hwnd);
             case kHookMoveVisible:
             case kHookMoveRaw:
                 return MoveTrayButton(g_qly_move_hwnd, g_qly_move_uid,
@@ -158,6 +180,10 @@ LRESULT CALLBACK TraySubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
 }
 
 }  // namespace
+
+LRESULT CallTrayProcedure(HWND tray, UINT msg, WPARAM wparam, LPARAM lparam) {
+    return CallWindowProcA(g_previous_tray_proc, tray, msg, wparam, lparam);
+}
 
 bool HoldsTrayWindow() {
     return g_previous_tray_proc != nullptr;
@@ -199,6 +225,7 @@ bool SubclassTrayWindow(HWND tray) {
     g_subclassed_tray = tray;
     g_flag_tray_aquired = 1;
     PostHookNotice(kHookNoticeAcquired);
+    WatchMainProgram(tray);
     return true;
 }
 
@@ -217,6 +244,8 @@ int ReleaseTrayWindow() {
     }
     g_previous_tray_proc = nullptr;
     g_subclassed_tray = nullptr;
+    // What was kept belongs to this tray and to a program that has let go of it.
+    ForgetShadow();
     // The cell may already be clear, or name a tray of another shell; it is ours only when
     // it names this window.
     if (g_shell_tray_hwnd == AsNumber(tray))

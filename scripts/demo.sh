@@ -4,8 +4,9 @@
 # icons, writes a sample rule set (scripts/demo/rules.txt: one icon hidden from the tray,
 # two with special positions, "Sort tray") and starts Quillory, which takes the tray over.
 # Prints the tray's state before and after, saves screenshots to build/demo/, then ends
-# Quillory and shows that the hidden icon came back. Installs what is missing first; ends
-# every process it started.
+# Quillory and shows that the hidden icon came back; starts it once more and kills it by its
+# process id, and shows that the shell gives the hidden icon back by itself. Installs what
+# is missing first; ends every process it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"
@@ -77,7 +78,8 @@ done
 echo "== starting Quillory; it takes over the tray that is already there"
 rm -f "$bin/QUILLORY.LOG"
 wine "$bin/quillory.exe" >"$out/quillory.out" 2>&1 &
-pids+=($!)
+first=$!
+pids+=("$first")
 # The backup program's icon (uID 7) leaves the tray once Quillory holds it.
 for _ in $(seq 1 150); do
     state=$(tray_state)
@@ -163,4 +165,39 @@ else
 fi
 echo "== Quillory's log ($bin/QUILLORY.LOG):"
 tr -d '\r' <"$bin/QUILLORY.LOG" | sed 's/^/   /'
+
+echo "== Quillory starts again and keeps the Backup icon from the tray once more"
+# Only one instance runs: the first one must have ended.
+for _ in $(seq 1 100); do
+    kill -0 "$first" 2>/dev/null || break
+    sleep 0.1
+done
+wine "$bin/quillory.exe" >"$out/quillory_again.out" 2>&1 &
+qpid=$!
+pids+=("$qpid")
+for _ in $(seq 1 150); do
+    state=$(tray_state)
+    if grep -q 'tip=Quillory' <<<"$state" && ! grep -q 'uid=7 ' <<<"$state"; then break; fi
+    sleep 0.1
+done
+tray_state | tee "$out/tray_again.txt"
+if grep -q 'uid=7 ' "$out/tray_again.txt"; then
+    echo "demo: the restarted Quillory did not hide the Backup icon" >&2
+    exit 1
+fi
+
+echo "== Quillory is killed by its process id ($qpid): no exit, nothing given back by it"
+{ kill -KILL "$qpid" && wait "$qpid"; } 2>/dev/null || true
+for _ in $(seq 1 40); do
+    tray_state | grep -q 'uid=7 ' && break
+    sleep 0.05
+done
+tray_state | tee "$out/tray_killed.txt"
+import -display "$DISPLAY" -window root "$out/tray_killed.png"
+if grep -q 'uid=7 ' "$out/tray_killed.txt"; then
+    echo "== the shell gave the hidden Backup icon back by itself (screenshot: $out/tray_killed.png)"
+else
+    echo "demo: the hidden icon did not come back after the kill" >&2
+    exit 1
+fi
 echo "== done; ending every process of the demo"

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/base/scope_exit.h"
@@ -43,8 +44,39 @@ void DeleteFromTray(uint64_t owner, uint32_t uid) {
                      SMTO_NORMAL, kPurgeTimeoutMs);
 }
 
-// Adopts one dumped button; true when the registry gained an item.
-bool AdoptButton(const PeekRecord& entry, TextLayout layout) {
+using Request = std::vector<uint8_t>;
+
+// Takes an adopted icon out of the real tray by a delete that carries its whole stored
+// request: the shell keeps that as what to give back, should the program end without
+// giving the icon back itself.
+void HideFromTray(const Request& stored) {
+    SendStoredToTray(reinterpret_cast<const TrayItem*>(stored.data()), kNimDelete, true,
+                     SMTO_NORMAL, kPurgeTimeoutMs);
+}
+
+// An icon the registry knows only from a modify (sent while nobody held the tray) lacks
+// what the tray shows of it: the dumped button's callback, icon and tip complete it, so
+// that whatever gives it back later hands the tray an icon that answers clicks.
+void CompleteFromDump(TrayItem* item, const TrayItem* dumped, TextLayout layout) {
+    if ((item->uflags & kNifMessage) == 0 && dumped->callback_message != 0) {
+        item->callback_message = dumped->callback_message;
+        item->uflags |= kNifMessage;
+    }
+    if ((item->uflags & kNifIcon) == 0 && item->hicon == 0 && dumped->hicon != 0) {
+        item->hicon = SpecialCopyIcon(dumped->hicon);
+        if (item->hicon != 0)
+            item->uflags |= kNifIcon;
+    }
+    if ((item->uflags & kNifTip) == 0) {
+        const TailLayout& l = LayoutOf(layout);
+        CopyTextField(item, dumped, l.tip, l.tip_chars, l.char_size);
+        item->uflags |= kNifTip;
+    }
+}
+
+// Adopts one dumped button; true when the registry gained an item. A button its rule keeps
+// from the tray leaves it, and its stored request is added to `hidden`.
+bool AdoptButton(const PeekRecord& entry, TextLayout layout, std::vector<Request>* hidden) {
     const bool alive = entry.owner_window != 0 && IsWindow(AsWindow(entry.owner_window));
     if (!alive) {
         DeleteFromTray(entry.owner_window, entry.uid);
@@ -53,20 +85,33 @@ bool AdoptButton(const PeekRecord& entry, TextLayout layout) {
     const std::vector<uint8_t> record = AssembleDumpedItem(entry, WideTip(entry), true, layout);
     bool shown = true;
     bool added = false;
+    Request stored;
     {
         InterceptionGuard lock(InterceptionLock());
         TrayItem* item = find_qly(entry.owner_window, entry.uid);
         if (item == nullptr) {
             item = Registry().Insert(reinterpret_cast<const TrayItem*>(record.data()));
             added = item != nullptr;
+        } else {
+            CompleteFromDump(item, reinterpret_cast<const TrayItem*>(record.data()), layout);
         }
         uint32_t flags = 0;
         uint32_t validity = 0;
         EffectiveVisibility(entry.owner_window, entry.uid, &flags, &validity, item, nullptr);
         shown = (flags & kShownInTray) != 0;
+        if (!shown && item != nullptr) {
+            const uint8_t* b = reinterpret_cast<const uint8_t*>(item);
+            stored.assign(b, b + item->total_size);
+        }
     }
-    if (!shown)
-        DeleteFromTray(entry.owner_window, entry.uid);
+    if (!shown) {
+        if (stored.empty()) {
+            DeleteFromTray(entry.owner_window, entry.uid);
+        } else {
+            HideFromTray(stored);
+            hidden->push_back(std::move(stored));
+        }
+    }
     return added;
 }
 
@@ -93,6 +138,9 @@ void DoDump() {
     if (FindSpecialWindows() == 0 || g_hhook_cbt == 0)
         return;
     size_t adopted = 0;
+    // Deletes made before the hook sits in the tray pass the shell's shadow by.
+    const bool hook_in_tray = g_flag_tray_aquired != 0;
+    std::vector<Request> hidden;
     {
         RequestedDumpScope scope;
         std::vector<PeekRecord> dump;
@@ -109,7 +157,7 @@ void DoDump() {
         for (const PeekRecord& entry : dump) {
             if (LogDetailEnabled())
                 LogDetail("%s", DumpedButtonLine(entry).c_str());
-            if (AdoptButton(entry, layout))
+            if (AdoptButton(entry, layout, &hidden))
                 ++adopted;
         }
         // The registry holds its own icon copies now; the shell's copies go.
@@ -122,6 +170,11 @@ void DoDump() {
         RemoteTrayRequest(kCbtOpFreeDumpIcons, false);
     }
     RemoteTrayRequest(kCbtOpSubclass, true);
+    // The icons hidden before the hook sat in the tray are told to the shell's shadow now,
+    // by the same deletes again; the tray has nothing left to delete.
+    if (!hook_in_tray && g_flag_tray_aquired != 0)
+        for (const Request& stored : hidden)
+            HideFromTray(stored);
     if (adopted > 0 && MainWindow() != nullptr)
         PostMessageA(MainWindow(), WM_USER_QLY_HOOK_MSG, kHookRegistryChanged, 0);
     DoSort2();

@@ -279,6 +279,39 @@ TEST_F(App, HotkeysLeaveCombinationsOthersHoldAndUseMinimizeOffFreesTheThird) {
     ASSERT_TRUE(q.Exit());
 }
 
+TEST_F(App, WindowsInTheTrayComeBackFromTheShellWhenQuilloryIsKilled) {
+    WriteSettings(kBase);
+    RegDeleteKeyA(HKEY_CURRENT_USER, qly::kMinimizedWindowsKeyPath);
+    Quillory q;
+    HWND main = q.WaitUntilHooked();
+    ASSERT_NE(main, nullptr);
+    qly_test::TrayHost tray;
+    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+    ASSERT_TRUE(WaitForTakeover());
+    TestWindows windows;
+    HWND placed = windows.Make("Editor");
+    SetWindowPos(placed, nullptr, 70, 80, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT before;
+    GetWindowRect(placed, &before);
+    HWND chat = windows.Make("Chat");
+    HWND download = windows.Make("Download");
+    HWND closed = windows.Make("Closed while hidden");
+    for (HWND w : {placed, chat, download, closed}) {
+        MinimizeByHotkey(windows, main, w);
+        ASSERT_TRUE(WaitVisible(w, false));
+    }
+    windows.Destroy(closed);
+    ASSERT_TRUE(q.Kill());
+    for (HWND w : {placed, chat, download})
+        EXPECT_TRUE(WaitVisible(w, true, 2000)) << "a window stayed hidden after the kill";
+    EXPECT_FALSE(IsIconic(placed));
+    RECT after;
+    GetWindowRect(placed, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.bottom, before.bottom);
+    EXPECT_EQ(RecordCount(), 0) << "the shell left the records behind";
+}
+
 TEST_F(App, WindowsAKilledRunKeptInTheTrayComeBackAtTheNextStart) {
     // No shell here, so nothing but the next start can bring them back.
     WriteSettings(kBase);

@@ -17,10 +17,17 @@
 //                                   off), -r beside a running instance and -C, in ms
 //   QLY_TEST_COMMAND_LINES=PATH     every start appends its command line to PATH, so a test
 //                                   sees which instances were started and how
+//   QLY_TEST_RULE_CHANGES=PATH      the changes the settings pages make, read from PATH
+//                                   whenever it appears: lines "rule HWND UID FLAGS" (the
+//                                   Tray Programs page's SetRule) and "default FLAGS" (the
+//                                   Advanced page's DefaultFlags); then the settings are
+//                                   saved as when the dialog closes, PATH is deleted and
+//                                   PATH.done is created
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app/diag/win_error.h"
 #include "app/interception/interception_state.h"
@@ -80,6 +87,47 @@ DWORD WINAPI SaveLoop(void*) {
     }
 }
 
+char g_rule_changes[MAX_PATH];
+
+void ApplyRuleChange(const char* line) {
+    unsigned long long window = 0;
+    unsigned uid = 0, flags = 0;
+    if (std::sscanf(line, "rule %llx %u %x", &window, &uid, &flags) == 3) {
+        qly::SetRule(window, uid, flags, nullptr);
+    } else if (std::sscanf(line, "default %x", &flags) == 1) {
+        const uint32_t old_tray_bit = qly::g_settings.default_flags & 1;
+        qly::g_settings.default_flags = flags;
+        if ((flags & 1) != old_tray_bit)
+            qly::ApplyDefaultTrayChange(old_tray_bit);
+    }
+}
+
+DWORD WINAPI RuleChanges(void*) {
+    while (qly::MainWindow() == nullptr)
+        Sleep(10);
+    for (;;) {
+        FILE* f = std::fopen(g_rule_changes, "rb");
+        if (f == nullptr) {
+            Sleep(20);
+            continue;
+        }
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            ApplyRuleChange(line);
+        std::fclose(f);
+        {
+            qly::InterceptionGuard lock(qly::InterceptionLock());
+            qly::SaveSettings();
+        }
+        DeleteFileA(g_rule_changes);
+        const std::string done = std::string(g_rule_changes) + ".done";
+        HANDLE mark =
+            CreateFileA(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (mark != INVALID_HANDLE_VALUE)
+            CloseHandle(mark);
+    }
+}
+
 uint64_t g_fault_icon = 0;
 
 // The platform's rules, but a copy of one chosen icon handle faults where no C++ error can
@@ -120,6 +168,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     }
     if (GetEnvironmentVariableA("QLY_TEST_SAVE_LOOP", g_save_loop_mark, sizeof g_save_loop_mark)) {
         if (HANDLE t = CreateThread(nullptr, 0, SaveLoop, nullptr, 0, nullptr))
+            CloseHandle(t);
+    }
+    if (GetEnvironmentVariableA("QLY_TEST_RULE_CHANGES", g_rule_changes, sizeof g_rule_changes)) {
+        if (HANDLE t = CreateThread(nullptr, 0, RuleChanges, nullptr, 0, nullptr))
             CloseHandle(t);
     }
     char fault[32] = {};
