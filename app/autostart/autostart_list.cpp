@@ -94,6 +94,7 @@ class SystemPlaces final : public AutostartPlaces {
                          &max_name, &max_data, nullptr, nullptr);
         // Names of double-byte characters take up to two bytes each in 8-bit text.
         std::vector<char> name(2 * static_cast<size_t>(max_name) + 2);
+        constexpr size_t kLongestName = 2 * 16383 + 2;
         std::vector<uint8_t> data(static_cast<size_t>(max_data) + 2);
         int growths = 0;
         for (DWORD index = 0;;) {
@@ -109,8 +110,8 @@ class SystemPlaces final : public AutostartPlaces {
                     growths = 0;
                     continue;
                 }
-                name.resize(name.size() * 2);
-                data.resize(data_size > data.size() ? data_size + 2 : data.size() * 2);
+                name.resize(kLongestName);
+                data.resize(data_size >= data.size() ? data_size + 2 : data.size() * 2);
                 continue;
             }
             if (rc != ERROR_SUCCESS)
