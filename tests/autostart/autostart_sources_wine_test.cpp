@@ -26,6 +26,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/icon_owners.h"
 
+namespace qly_autostart_test {
 namespace {
 
 using qly::AutostartEntry;
@@ -554,3 +555,4 @@ TEST_F(RunningProgramLookup, FindsTheOwnerOfATrayIconByTheLongAndTheShortNameOfI
 }
 
 }  // namespace
+}  // namespace qly_autostart_test
