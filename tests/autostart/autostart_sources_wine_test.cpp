@@ -329,6 +329,10 @@ TEST_F(AutostartPlaces, ListingShowsEveryFilledPlaceInItsGroupAndOrder) {
     SetText(HKEY_LOCAL_MACHINE, kRunOnce, "Finish", "C:\\windows\\system32\\cmd.exe /c exit");
     SetText(HKEY_LOCAL_MACHINE, kRun, "Alpha", std::string(kNotepad) + " /min");
     SetText(HKEY_LOCAL_MACHINE, kRunOff, "Beta", kRegedit);
+    // A name and a command longer than any fixed buffer are listed, and so is what follows.
+    const std::string long_name(300, 'N');
+    const std::string long_command = "C:\\long.exe " + std::string(3000, 'x');
+    SetText(HKEY_LOCAL_MACHINE, kRun, long_name.c_str(), long_command);
     SetText(HKEY_CURRENT_USER, kRun, "Gamma", "%SystemRoot%\\notepad.exe", REG_EXPAND_SZ);
     SetText(HKEY_CURRENT_USER, kRunOnce, "Delta", "cmd.exe /c exit");
     MakeShortcut(m_common + "\\Shared.lnk", kNotepad);
@@ -358,6 +362,7 @@ TEST_F(AutostartPlaces, ListingShowsEveryFilledPlaceInItsGroupAndOrder) {
              "  on Run = " + std::string(kNotepad),
              "[" + Title(true, kRun) + "]",
              "  on switch Alpha = " + std::string(kNotepad) + " /min",
+             "  on switch " + long_name + " = " + long_command,
              "  off switch Beta = " + std::string(kRegedit),
              "[" + Title(false, kRun) + "]",
              "  on switch Gamma = %SystemRoot%\\notepad.exe",
