@@ -69,6 +69,18 @@ bool InstallAutostart() {
     return WriteRunOnceValue();
 }
 
+bool ApplyRegistration(AutostartRegistration registration) {
+    switch (registration) {
+        case AutostartRegistration::kInstall:
+            return InstallAutostart();
+        case AutostartRegistration::kRemoveForUser:
+            return RemoveAutostart(false);
+        case AutostartRegistration::kRemoveTotal:
+            return RemoveAutostart(true);
+    }
+    return false;
+}
+
 bool RemoveAutostart(bool total) {
     bool done = WriteSettingDword("AutoRunQly", 0);
     if (total) {
@@ -191,17 +203,7 @@ void ApplyDesiredAutostart() {
         }
     }
     const OwnAutostartMode mode = ModeFromStored(stored_mode);
-    switch (RegistrationFor(mode)) {
-        case AutostartRegistration::kInstall:
-            InstallAutostart();
-            break;
-        case AutostartRegistration::kRemoveForUser:
-            RemoveAutostart(false);
-            break;
-        case AutostartRegistration::kRemoveTotal:
-            RemoveAutostart(true);
-            break;
-    }
+    ApplyRegistration(RegistrationFor(mode));
     if (start_up != 0 && mode == OwnAutostartMode::kIncludingThisUser)
         CreateStartupShortcut(kStartupLinkArguments);
     else

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/autostart/own_autostart_plan.h"
+
 namespace qly {
 
 // This user's AutoRunQly 1, then the RunOnce value. Without write access to the machine's
@@ -16,6 +18,8 @@ bool InstallAutostart();
 // This user's AutoRunQly 0; with `total` the RunOnce value is deleted too, and the result
 // is the delete's.
 bool RemoveAutostart(bool total);
+// What a mode registers: InstallAutostart, or RemoveAutostart for this user or in total.
+bool ApplyRegistration(AutostartRegistration registration);
 // `user_value`: this user's AutoRunQly, else the machine's, else 0. True when the RunOnce
 // value exists; `data` (may be null) receives it.
 bool QueryAutostart(uint32_t* user_value, std::string* data = nullptr);

@@ -37,17 +37,7 @@ void ApplyAutostartGroup(const AutostartGroupState& shown, const AutostartGroupC
     input.elevation_full_or_unknown = !GetElevationType(&type) || type == TokenElevationTypeFull;
     const AutostartApplyPlan plan = PlanAutostartApply(input);
 
-    switch (plan.registration) {
-        case AutostartRegistration::kInstall:
-            InstallAutostart();
-            break;
-        case AutostartRegistration::kRemoveForUser:
-            RemoveAutostart(false);
-            break;
-        case AutostartRegistration::kRemoveTotal:
-            RemoveAutostart(true);
-            break;
-    }
+    ApplyRegistration(plan.registration);
     g_settings.desired_run_once = static_cast<uint32_t>(plan.mode);
     g_settings.desired_start_up = chosen.check_again ? 1 : 0;
     if (plan.create_shortcut)

@@ -179,13 +179,21 @@ void ForgeRecord(HWND window, DWORD process_id) {
 const std::map<std::string, uint32_t> kBase = {
     {"LateIntercept", 0}, {"FlagLog", 1}, {"FlagSounds", 0}, {"HighPriority", 0}};
 
-TEST_F(App, MinimizeHotkeyTakesWindowsToTheTrayAndAClickOrTheExitBringsThemBack) {
-    WriteSettings(kBase);
+// Quillory with its own icon in a trayhost started after it, as each test here begins.
+struct WithTray {
     Quillory q;
     HWND main = q.WaitUntilHooked();
-    ASSERT_NE(main, nullptr);
     qly_test::TrayHost tray;
-    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+    bool Ready() const { return main != nullptr && WaitForIcon(tray, main, 0, true); }
+};
+
+TEST_F(App, MinimizeHotkeyTakesWindowsToTheTrayAndAClickOrTheExitBringsThemBack) {
+    WriteSettings(kBase);
+    WithTray run;
+    ASSERT_TRUE(run.Ready());
+    Quillory& q = run.q;
+    HWND main = run.main;
+    qly_test::TrayHost& tray = run.tray;
     TestWindows windows;
     HWND editor = windows.Make("Editor with unsaved work");
     HWND chat = windows.Make("Chat");
@@ -220,11 +228,11 @@ TEST_F(App, MinimizeHotkeyTakesWindowsToTheTrayAndAClickOrTheExitBringsThemBack)
 
 TEST_F(App, MinimizeHotkeyRefusesWhatCannotComeBackAndTakesADialogsOwner) {
     WriteSettings(kBase);
-    Quillory q;
-    HWND main = q.WaitUntilHooked();
-    ASSERT_NE(main, nullptr);
-    qly_test::TrayHost tray;
-    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+    WithTray run;
+    ASSERT_TRUE(run.Ready());
+    Quillory& q = run.q;
+    HWND main = run.main;
+    qly_test::TrayHost& tray = run.tray;
     TestWindows windows;
     HWND tool = windows.Make("Palette", WS_EX_TOOLWINDOW);
     HWND iconic = windows.Make("Minimized the usual way", 0, nullptr, true);
@@ -282,11 +290,10 @@ TEST_F(App, HotkeysLeaveCombinationsOthersHoldAndUseMinimizeOffFreesTheThird) {
 TEST_F(App, WindowsInTheTrayComeBackFromTheShellWhenQuilloryIsKilled) {
     WriteSettings(kBase);
     RegDeleteKeyA(HKEY_CURRENT_USER, qly::kMinimizedWindowsKeyPath);
-    Quillory q;
-    HWND main = q.WaitUntilHooked();
-    ASSERT_NE(main, nullptr);
-    qly_test::TrayHost tray;
-    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+    WithTray run;
+    ASSERT_TRUE(run.Ready());
+    Quillory& q = run.q;
+    HWND main = run.main;
     ASSERT_TRUE(WaitForTakeover());
     TestWindows windows;
     HWND placed = windows.Make("Editor");
@@ -362,11 +369,11 @@ void Tell(HWND main, UINT message, LPARAM lp) {
 
 TEST_F(App, DraggingTheOwnIconOntoAWindowTakesItToTheTray) {
     WriteSettings(kBase);
-    Quillory q;
-    HWND main = q.WaitUntilHooked();
-    ASSERT_NE(main, nullptr);
-    qly_test::TrayHost tray;
-    ASSERT_TRUE(WaitForIcon(tray, main, 0, true));
+    WithTray run;
+    ASSERT_TRUE(run.Ready());
+    Quillory& q = run.q;
+    HWND main = run.main;
+    qly_test::TrayHost& tray = run.tray;
     TestWindows windows;
     HWND target = windows.Make("Drop target");
     RECT r;
