@@ -187,14 +187,29 @@ struct WithTray {
     bool Ready() const { return main != nullptr && WaitForIcon(tray, main, 0, true); }
 };
 
-TEST_F(App, MinimizeHotkeyTakesWindowsToTheTrayAndAClickOrTheExitBringsThemBack) {
-    WriteSettings(kBase);
-    WithTray run;
-    ASSERT_TRUE(run.Ready());
-    Quillory& q = run.q;
-    HWND main = run.main;
-    qly_test::TrayHost& tray = run.tray;
+// Each test here: the base settings, no records of an earlier test, Quillory with its tray,
+// and windows of this process to take to the tray.
+class Minimize : public App {
+  protected:
+    void SetUp() override {
+        App::SetUp();
+        WriteSettings(kBase);
+        RegDeleteKeyA(HKEY_CURRENT_USER, qly::kMinimizedWindowsKeyPath);
+        run = std::make_unique<WithTray>();
+        ASSERT_TRUE(run->Ready());
+    }
+    void TearDown() override {
+        run.reset();
+        App::TearDown();
+    }
+    std::unique_ptr<WithTray> run;
     TestWindows windows;
+};
+
+TEST_F(Minimize, MinimizeHotkeyTakesWindowsToTheTrayAndAClickOrTheExitBringsThemBack) {
+    Quillory& q = run->q;
+    HWND main = run->main;
+    qly_test::TrayHost& tray = run->tray;
     HWND editor = windows.Make("Editor with unsaved work");
     HWND chat = windows.Make("Chat");
 
@@ -226,14 +241,10 @@ TEST_F(App, MinimizeHotkeyTakesWindowsToTheTrayAndAClickOrTheExitBringsThemBack)
     EXPECT_EQ(tray.State().Find(main, 4098), nullptr);
 }
 
-TEST_F(App, MinimizeHotkeyRefusesWhatCannotComeBackAndTakesADialogsOwner) {
-    WriteSettings(kBase);
-    WithTray run;
-    ASSERT_TRUE(run.Ready());
-    Quillory& q = run.q;
-    HWND main = run.main;
-    qly_test::TrayHost& tray = run.tray;
-    TestWindows windows;
+TEST_F(Minimize, MinimizeHotkeyRefusesWhatCannotComeBackAndTakesADialogsOwner) {
+    Quillory& q = run->q;
+    HWND main = run->main;
+    qly_test::TrayHost& tray = run->tray;
     HWND tool = windows.Make("Palette", WS_EX_TOOLWINDOW);
     HWND iconic = windows.Make("Minimized the usual way", 0, nullptr, true);
     HWND owner = windows.Make("Document");
@@ -287,15 +298,10 @@ TEST_F(App, HotkeysLeaveCombinationsOthersHoldAndUseMinimizeOffFreesTheThird) {
     ASSERT_TRUE(q.Exit());
 }
 
-TEST_F(App, WindowsInTheTrayComeBackFromTheShellWhenQuilloryIsKilled) {
-    WriteSettings(kBase);
-    RegDeleteKeyA(HKEY_CURRENT_USER, qly::kMinimizedWindowsKeyPath);
-    WithTray run;
-    ASSERT_TRUE(run.Ready());
-    Quillory& q = run.q;
-    HWND main = run.main;
+TEST_F(Minimize, WindowsInTheTrayComeBackFromTheShellWhenQuilloryIsKilled) {
+    Quillory& q = run->q;
+    HWND main = run->main;
     ASSERT_TRUE(WaitForTakeover());
-    TestWindows windows;
     HWND placed = windows.Make("Editor");
     SetWindowPos(placed, nullptr, 70, 80, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
     RECT before;
@@ -367,14 +373,10 @@ void Tell(HWND main, UINT message, LPARAM lp) {
     SendMessageTimeoutA(main, message, 0, lp, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
-TEST_F(App, DraggingTheOwnIconOntoAWindowTakesItToTheTray) {
-    WriteSettings(kBase);
-    WithTray run;
-    ASSERT_TRUE(run.Ready());
-    Quillory& q = run.q;
-    HWND main = run.main;
-    qly_test::TrayHost& tray = run.tray;
-    TestWindows windows;
+TEST_F(Minimize, DraggingTheOwnIconOntoAWindowTakesItToTheTray) {
+    Quillory& q = run->q;
+    HWND main = run->main;
+    qly_test::TrayHost& tray = run->tray;
     HWND target = windows.Make("Drop target");
     RECT r;
     GetWindowRect(target, &r);
