@@ -85,13 +85,13 @@ bool SettingsSheetTakesMessage(MSG*) {
     return false;
 }
 
-bool TrayMenuHookInstalled() {
+bool SettingsSheetOpen() {
     return false;
 }
 
-void OwnIconCallback(HWND main_window, LPARAM mouse_message) {
-    if (mouse_message == WM_RBUTTONUP)
-        ShowNotAvailable(main_window, "The Quillory menu");
+// No password guards the menu yet.
+bool MenuPasswordGranted(HWND) {
+    return true;
 }
 
 void MinimizedIconCallback(HWND, WPARAM, LPARAM) {}
@@ -102,7 +102,16 @@ void RegisterHotkeys(HWND) {
 
 void UnregisterHotkeys(HWND) {}
 
-void HotkeyPressed(HWND, WPARAM) {}
+void HotkeyPressed(HWND main_window, WPARAM id) {
+    if (id == 0)
+        OpenTrayMenuFromHotkey(main_window);
+}
+
+void ReplayMenuHotkey() {
+    Unavailable("hotkey replay");
+}
+
+void OwnIconDragEvent(HWND, UINT) {}
 
 void RestoreMinimizedWindows() {}
 
