@@ -132,9 +132,9 @@ done
 sleep 0.5
 import -display "$DISPLAY" -window root "$out/menu.png"
 echo "== screenshot of the open menu: $out/menu.png"
-echo "== choosing Backup with the keyboard (six entries down, Enter): its owner hears the"
-echo "   click as if the tray had sent it"
-for _ in 1 2 3 4 5 6; do wine "$bin/quillory_command.exe" menu-key 40 >/dev/null 2>&1; done
+echo "== choosing Backup with the keyboard (up from the bottom past Exit, Help, About and"
+echo "   Settings, then Enter): its owner hears the click as if the tray had sent it"
+for _ in 1 2 3 4 5; do wine "$bin/quillory_command.exe" menu-key 38 >/dev/null 2>&1; done
 wine "$bin/quillory_command.exe" menu-key 13 >/dev/null 2>&1
 for _ in $(seq 1 50); do
     [ "$(grep -c '^callback backup .*msg=0x8002 ' "$out/notifyclient.log")" -ge 2 ] && break
