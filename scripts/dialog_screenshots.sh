@@ -62,7 +62,7 @@ for language in builtin english german french; do
     quillory=$!
     # Taken over once the icon its rule hides (uID 7) has left the tray.
     for _ in $(seq 1 150); do
-        state=$(wine "$bin/trayctl.exe" state 2>/dev/null | tr -d '\r')
+        state=$(wine "$bin/trayctl.exe" state 2>/dev/null | tr -d '\r' || true)
         grep -q 'tip=Quillory' <<<"$state" && ! grep -q 'uid=7 ' <<<"$state" && break
         sleep 0.1
     done
