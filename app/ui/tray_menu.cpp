@@ -587,7 +587,7 @@ bool DrawTrayMenuEntry(const DRAWITEMSTRUCT* draw) {
     SetBkColor(dc, old_back);
     SetTextColor(dc, old_text);
     if (m.observer.drawn)
-        m.observer.drawn(entry->id, entry->head.text);
+        m.observer.drawn(entry->id, r, entry->head.text);
     return true;
 }
 

@@ -63,7 +63,8 @@ struct TrayMenuObserver {
     // The menu is built and about to be tracked at `at` (TPM_* alignment in `flags`).
     std::function<void(const std::vector<TrayMenuLine>& lines, POINT at, UINT flags, bool hover)>
         built;
-    std::function<void(uint32_t id, const std::string& text)> drawn;
+    // An entry was drawn at `rect` (the menu window's client coordinates).
+    std::function<void(uint32_t id, const RECT& rect, const std::string& text)> drawn;
     // Tracking ended with `command` (0: no choice).
     std::function<void(uint32_t command)> closed;
 };

@@ -16,7 +16,8 @@
 //   QLY_TEST_MENU_LOG=PATH          the tray menu appends to PATH what it holds when it opens
 //                                   ("open x=X y=Y flags=0xF hover=H", one "entry id=ID
 //                                   column=C text=T" per line from the top, "tracking"), each
-//                                   entry it draws ("draw id=ID text=T") and how it ended
+//                                   entry it draws ("draw id=ID rect=L,T,R,B text=T", in the
+//                                   menu window's client coordinates) and how it ended
 //                                   ("closed command=ID"): another process cannot read a menu
 #include <windows.h>
 
@@ -131,8 +132,9 @@ void WatchTheMenu() {
                     line.text.c_str());
         MenuLog("tracking");
     };
-    observer.drawn = [](uint32_t id, const std::string& text) {
-        MenuLog("draw id=%u text=%s", id, text.c_str());
+    observer.drawn = [](uint32_t id, const RECT& r, const std::string& text) {
+        MenuLog("draw id=%u rect=%ld,%ld,%ld,%ld text=%s", id, r.left, r.top, r.right, r.bottom,
+                text.c_str());
     };
     observer.closed = [](uint32_t command) { MenuLog("closed command=%u", command); };
     qly::SetTrayMenuObserver(observer);

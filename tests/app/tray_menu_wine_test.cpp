@@ -25,6 +25,12 @@ struct MenuEntryLine {
     std::string text;
 };
 
+struct MenuDraw {
+    unsigned id = 0;
+    RECT rect = {};  // in the menu window's client coordinates
+    std::string text;
+};
+
 // One opening of the menu as the log tells it.
 struct MenuOpening {
     long x = 0, y = 0;
@@ -34,7 +40,7 @@ struct MenuOpening {
     bool tracking = false;
     bool closed = false;
     unsigned command = 0;
-    std::vector<std::string> draws;  // "ID TEXT"
+    std::vector<MenuDraw> draws;
 
     // The icon entries' texts from the top.
     std::vector<std::string> Icons() const {
@@ -79,8 +85,12 @@ class MenuLog {
                 out.back().entries.push_back({id, column != 0, line.substr(used)});
             } else if (line == "tracking") {
                 out.back().tracking = true;
-            } else if (std::sscanf(line.c_str(), "draw id=%u text=%n", &id, &used) == 1) {
-                out.back().draws.push_back(std::to_string(id) + " " + line.substr(used));
+            } else if (MenuDraw d;
+                       std::sscanf(line.c_str(), "draw id=%u rect=%ld,%ld,%ld,%ld text=%n", &d.id,
+                                   &d.rect.left, &d.rect.top, &d.rect.right, &d.rect.bottom,
+                                   &used) == 5) {
+                d.text = line.substr(used);
+                out.back().draws.push_back(d);
             } else if (std::sscanf(line.c_str(), "closed command=%u", &id) == 1) {
                 out.back().closed = true;
                 out.back().command = id;
@@ -333,6 +343,72 @@ TEST_F(App, CtrlShiftAndTheContextMenuKeyMakeRightAndDoubleClicksInTheFormOfTheI
     }
 }
 
+// Mouse buttons pressed and released through the system's input, as the user clicks.
+void Mouse(const std::vector<DWORD>& events) {
+    for (DWORD event : events) {
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = event;
+        SendInput(1, &input, sizeof input);
+        Sleep(60);
+    }
+}
+
+TEST_F(App, MouseClicksOnAnEntryAreToldApartByTheMenusInputHooks) {
+    MenuRun run({{"SortMenu", 0}});
+    ASSERT_TRUE(run.hooked);
+    Owners owners({"a"}, "add a 1 tip=\"clicked\" msg=0x8001\nlog added\n");
+    ASSERT_TRUE(owners.WaitForNote("added", 10000));
+    const DWORD left_down = MOUSEEVENTF_LEFTDOWN, left_up = MOUSEEVENTF_LEFTUP;
+    const struct {
+        const char* what;
+        std::vector<DWORD> buttons;
+        std::vector<unsigned> mouse;
+    } cases[] = {
+        {"left click", {left_down, left_up}, {WM_LBUTTONDOWN, WM_LBUTTONUP}},
+        {"right click",
+         {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP},
+         {WM_RBUTTONDOWN, WM_RBUTTONUP}},
+        {"double click",
+         {left_down, left_up, left_down, left_up},
+         {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}},
+    };
+    size_t opening = 0;
+    for (const auto& c : cases) {
+        const size_t before = Callbacks(owners, "a", 0x8001).size();
+        run.OpenFromHotkey();
+        ASSERT_TRUE(run.log.WaitForOpening(++opening)) << c.what;
+        HWND window = MenuWindow(run.quillory->Id());
+        ASSERT_NE(window, nullptr);
+        MenuDraw entry;
+        for (int i = 0; i < 200 && entry.id != 41000; ++i) {
+            for (const MenuDraw& d : run.log.Opening(opening).draws)
+                if (d.id == 41000)
+                    entry = d;
+            Sleep(25);
+        }
+        ASSERT_EQ(entry.id, 41000u) << c.what << ": the entry was never drawn";
+        POINT at = {(entry.rect.left + entry.rect.right) / 2,
+                    (entry.rect.top + entry.rect.bottom) / 2};
+        ClientToScreen(window, &at);
+        SetCursorPos(at.x, at.y);
+        Sleep(100);
+        Mouse(c.buttons);
+        ASSERT_TRUE(run.log.WaitForOpening(opening, true)) << c.what << "\n" << run.log.Text();
+        EXPECT_EQ(run.log.Opening(opening).command, 41000u) << c.what;
+        ASSERT_TRUE(WaitForCallbacks(owners, "a", 0x8001, before + c.mouse.size()))
+            << c.what << "\n"
+            << owners.Log();
+        Sleep(200);
+        std::vector<std::string> got = Callbacks(owners, "a", 0x8001);
+        got.erase(got.begin(), got.begin() + static_cast<long>(before));
+        std::vector<std::string> want;
+        for (unsigned m : c.mouse)
+            want.push_back(Cb(1, m));
+        EXPECT_EQ(got, want) << c.what;
+    }
+}
+
 TEST_F(App, AnOwnerThatHangsCostsTheMenuOnlyItsTimeOuts) {
     MenuRun run({{"SortMenu", 0}});
     ASSERT_TRUE(run.hooked);
@@ -411,8 +487,8 @@ TEST_F(App, WhileOpenTheMenuRedrawsAChangedTipAndReopensInPlaceForANewIcon) {
     touch(go_modify);
     bool redrawn = false;
     for (int i = 0; i < 200 && !redrawn; ++i) {
-        for (const std::string& d : run.log.Opening(1).draws)
-            redrawn = redrawn || d == "41000 after";
+        for (const MenuDraw& d : run.log.Opening(1).draws)
+            redrawn = redrawn || (d.id == 41000 && d.text == "after");
         Sleep(25);
     }
     EXPECT_TRUE(redrawn) << run.log.Text();
