@@ -81,7 +81,6 @@ struct MenuState {
     POINT position = {-1, -1};
     UINT position_flags = 0;
     bool centre = true;
-    bool hover = false;
     bool drawn = false;   // an entry was drawn since tracking began
     bool reopen = false;  // a registry change asked for a fresh menu
     DWORD hover_start = 0;
@@ -361,7 +360,6 @@ int ShowTrayMenu(HWND main_window, bool centre, bool hover) {
 
     PurgeDeadItems(true);
     m.open = true;
-    m.hover = hover;
     m.listener = AddRegistryListener(OnRegistryChanged);
     ScopeExit closed([&m] {
         m.entries.clear();
@@ -406,9 +404,12 @@ int ShowTrayMenu(HWND main_window, bool centre, bool hover) {
     if (m.observer.built)
         m.observer.built(LinesOf(popup), at, align | kAlwaysTrackFlags, hover);
 
-    InstallMenuInputHooks();
-    const UINT command = popup.Track(main_window, at, align | kAlwaysTrackFlags);
-    RemoveMenuInputHooks();
+    UINT command = 0;
+    {
+        InstallMenuInputHooks();
+        ScopeExit hooks_removed([] { RemoveMenuInputHooks(); });
+        command = popup.Track(main_window, at, align | kAlwaysTrackFlags);
+    }
 
     m.drawn = false;
     const bool reopen = m.reopen && command == 0;
@@ -444,10 +445,6 @@ void CloseTrayMenuWhenNotHovered() {
     if (GetCursorPos(&cursor) && WindowFromPoint(cursor) == menu)
         return;
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, kEscapeKeyData);
-}
-
-bool TrayMenuOpen() {
-    return Menu().open;
 }
 
 bool TrayMenuHookInstalled() {

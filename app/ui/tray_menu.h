@@ -38,7 +38,6 @@ int ShowTrayMenu(HWND main_window, bool centre, bool hover);
 void OpenTrayMenuFromHotkey(HWND main_window);
 // Timer 8 and the own icon's clicks: closes the open menu unless the cursor is over it.
 void CloseTrayMenuWhenNotHovered();
-bool TrayMenuOpen();
 // True while the tray menu's mouse hook is installed (the watchdog and commands wait).
 bool TrayMenuHookInstalled();
 // The own icon's callbacks with uID 0.

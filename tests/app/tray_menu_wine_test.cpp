@@ -99,11 +99,13 @@ class MenuLog {
         return out;
     }
 
-    // Waits until the n-th opening (from 1) is being tracked, or has closed with `closed`.
+    // Waits until the n-th opening (from 1) is on screen (it has drawn an entry, so keys
+    // sent to it now are taken), or has closed with `closed`.
     bool WaitForOpening(size_t n, bool closed = false, DWORD timeout_ms = 10000) const {
         for (DWORD waited = 0;; waited += 25) {
             const std::vector<MenuOpening> o = Openings();
-            if (o.size() >= n && o[n - 1].tracking && (!closed || o[n - 1].closed))
+            if (o.size() >= n && o[n - 1].tracking &&
+                (closed ? o[n - 1].closed : !o[n - 1].draws.empty()))
                 return true;
             if (waited >= timeout_ms)
                 return false;
@@ -137,8 +139,19 @@ class HeldKey {
     WORD m_key;
 };
 
+// The menu window of Quillory on screen (a closed menu may leave a hidden one behind).
 HWND MenuWindow(DWORD pid) {
-    return WaitForProcessWindow(pid, "#32768", nullptr, 5000);
+    for (int i = 0; i < 200; ++i) {
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
+             w = FindWindowExA(nullptr, w, "#32768", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && IsWindowVisible(w))
+                return w;
+        }
+        Sleep(25);
+    }
+    return nullptr;
 }
 
 void PostKey(HWND menu, WPARAM key) {
@@ -198,6 +211,9 @@ struct MenuRun {
         for (const auto& [name, value] : settings)
             values[name] = value;
         WriteSettings(values, rules);
+        // The cursor stays in a corner, away from the entries: a mouse move over the menu
+        // selects the entry under it (or none), whatever the keys selected before.
+        SetCursorPos(0, 0);
         quillory = std::make_unique<Quillory>(L"", true);
         main = quillory->WaitUntilHooked();
         tray = std::make_unique<qly_test::TrayHost>();
@@ -206,6 +222,15 @@ struct MenuRun {
     ~MenuRun() {
         if (quillory->Wait(0))
             return;
+        // A menu a failed test left open would hold the exit command back.
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
+             w = FindWindowExA(nullptr, w, "#32768", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == quillory->Id() && IsWindowVisible(w))
+                PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+        Sleep(100);
         quillory->Exit();
     }
     void OpenFromIcon() const { PostMessageA(main, kOwnCallback, 0, WM_RBUTTONUP); }
@@ -302,7 +327,7 @@ TEST_F(App, CtrlShiftAndTheContextMenuKeyMakeRightAndDoubleClicksInTheFormOfTheI
     size_t opening = 0;
     for (const auto& c : cases) {
         const size_t before = Callbacks(owners, "a", c.msg).size();
-        run.OpenFromIcon();
+        run.OpenFromHotkey();
         ASSERT_TRUE(run.log.WaitForOpening(++opening)) << c.what << "\n" << run.log.Text();
         const MenuOpening menu = run.log.Opening(opening);
         ASSERT_EQ(menu.Icons(), (std::vector<std::string>{"old", "three", "four"})) << c.what;
@@ -333,7 +358,8 @@ TEST_F(App, CtrlShiftAndTheContextMenuKeyMakeRightAndDoubleClicksInTheFormOfTheI
         std::vector<std::string> want;
         for (unsigned m : c.mouse) {
             if (uid == 4) {
-                // Version 4: where the click was (the menu's place), the message and the uID.
+                // Version 4: where the click was (the menu's place, here the middle of the
+                // screen), the message and the uID.
                 want.push_back(Cb(MAKEWPARAM(menu.x, menu.y), MAKELPARAM(m, uid)));
             } else {
                 want.push_back(Cb(uid, m));
@@ -417,21 +443,27 @@ TEST_F(App, AnOwnerThatHangsCostsTheMenuOnlyItsTimeOuts) {
     Owners hung({"h"}, "add h 2 tip=\"hung\" msg=0x8002\nlog added\nhang 60000\nlog woke\n");
     ASSERT_TRUE(hung.WaitForNote("added", 10000));
 
-    run.OpenFromIcon();
+    run.OpenFromHotkey();
     ASSERT_TRUE(run.log.WaitForOpening(1));
     ASSERT_EQ(run.log.Opening(1).Icons(), (std::vector<std::string>{"alive", "hung"}));
     HWND window = MenuWindow(run.quillory->Id());
     Select(window, 1);
     PostKey(window, VK_RETURN);
-    ASSERT_TRUE(run.log.WaitForOpening(1, true));
+    ASSERT_TRUE(run.log.WaitForOpening(1, true)) << run.log.Text();
 
     // The menu opens again and serves the other owner while the first one still hangs.
-    run.OpenFromIcon();
+    run.OpenFromHotkey();
     ASSERT_TRUE(run.log.WaitForOpening(2, false, 20000)) << "the hung owner held the menu up";
-    window = MenuWindow(run.quillory->Id());
-    Select(window, 0);
-    PostKey(window, VK_RETURN);
-    ASSERT_TRUE(WaitForCallbacks(alive, "a", 0x8001, 2)) << alive.Log();
+    // Seen under Wine only: for a while after sends that timed out, the next menu takes no
+    // keys (it still answers sent messages); they are sent again until it does.
+    for (int attempt = 0; attempt < 10 && !run.log.Opening(2).closed; ++attempt) {
+        window = MenuWindow(run.quillory->Id());
+        Select(window, 0);
+        PostKey(window, VK_RETURN);
+        run.log.WaitForOpening(2, true, 1000);
+    }
+    ASSERT_TRUE(WaitForCallbacks(alive, "a", 0x8001, 2)) << alive.Log() << run.log.Text();
+    EXPECT_EQ(run.log.Opening(2).command, 41001u);
     EXPECT_EQ(hung.Log().find("note woke"), std::string::npos) << "the owner stopped hanging";
     hung.End();
 }
