@@ -18,6 +18,13 @@ namespace qly {
 
 HMODULE g_this_module = nullptr;
 
+uint64_t ProcessStartTime(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
 namespace {
 
 constexpr UINT kMsgFilterAdd = 1;  // MSGFLT_ADD
@@ -90,14 +97,6 @@ TrayToolbars FindTrayToolbars(HWND tray) {
         found.icons = FindWindowExA(first_pager, nullptr, kToolbarClass, nullptr);
     }
     return found;
-}
-
-// The creation time of a process as one number, or 0 when it cannot be read.
-uint64_t ProcessStartTime(HANDLE process) {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
-        return 0;
-    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
 // Whether the process that installed g_hhook_cbt still runs. The system removes a hook with

@@ -39,4 +39,7 @@ LRESULT MoveTrayButton(uint64_t owner, uint32_t uid, int32_t target, bool raw);
 // Posts a hook notice to the main program's receiver window.
 void PostHookNotice(WPARAM code);
 
+// The creation time of a process as one number, or 0 when it cannot be read.
+uint64_t ProcessStartTime(HANDLE process);
+
 }  // namespace qly

@@ -62,6 +62,10 @@ QLYDLL_API int __stdcall FindSpecialWindows();
 QLYDLL_API uint64_t __stdcall SpecialCopyIcon(uint64_t icon);
 QLYDLL_API uint32_t __stdcall QlyGetVer(const qly::TrayItem* item);
 QLYDLL_API int64_t __stdcall CBT_HOOK_PROC(int code, uint64_t wparam, int64_t lparam);
+// Shows again, without the focus, every window the main program recorded as taken to the
+// tray that still exists hidden in its recorded process, and deletes every record. Returns
+// how many windows it showed.
+QLYDLL_API int __stdcall RestoreMinimizedWindowRecords();
 
 }  // extern "C"
 

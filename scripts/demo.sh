@@ -115,6 +115,39 @@ wine "$bin/trayctl.exe" click 1 513 >/dev/null 2>&1 || true
 sleep 0.3
 grep -E '^callback updater' "$out/notifyclient.log" | tail -n 1 || true
 
+# --- minimize to tray -------------------------------------------------------------------
+echo "== a window goes to the tray: the minimize hotkey (Ctrl+Alt+Num *) with it in front"
+wine "$bin/diag_window_owner.exe" "Notes - unsaved" >"$out/notes.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do
+    wine "$bin/quillory_command.exe" hotkey 2 "Notes - unsaved" >/dev/null 2>&1 && break
+    sleep 0.1
+done
+for _ in $(seq 1 100); do
+    tray_state | grep -q 'uid=4096 .*tip=Notes - unsaved' && break
+    sleep 0.1
+done
+tray_state | grep 'uid=4096 ' | tee "$out/tray_minimized.txt"
+import -display "$DISPLAY" -window root "$out/minimized.png"
+if ! grep -q 'tip=Notes - unsaved' "$out/tray_minimized.txt"; then
+    echo "demo: the window did not go to the tray" >&2
+    exit 1
+fi
+echo "== a click on its icon brings the window back and the icon goes"
+index=$(sed -n 's/^button index=\([0-9]*\) toolbar=1 .*uid=4096 .*/\1/p' "$out/tray_minimized.txt")
+wine "$bin/trayctl.exe" click "$index" 514 >/dev/null 2>&1 || true
+for _ in $(seq 1 100); do
+    tray_state | grep -q 'uid=4096 ' || break
+    sleep 0.1
+done
+if tray_state | grep -q 'uid=4096 '; then
+    echo "demo: the window's icon stayed in the tray" >&2
+    exit 1
+fi
+import -display "$DISPLAY" -window root "$out/restored.png"
+echo "== screenshots: $out/minimized.png, $out/restored.png"
+# --- end of minimize to tray ---------------------------------------------------------------
+
 # ---- the tray menu (begin) -------------------------------------------------------------
 echo "== a right click on Quillory's own icon opens the Quillory menu: the Backup icon, hidden"
 echo "   from the tray by its rule, is listed there (alphabetical order, the first just above"

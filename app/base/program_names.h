@@ -1,8 +1,8 @@
 // The names and numbers by which the program is known outside its own code: its settings
 // key, the main window that a second instance, the delayed launcher and setup look for,
-// the name of its crash dumps, the instance mutex, the registered hook message and the
-// callback message of the icons the main window owns. Each is spelled here once; nothing
-// else repeats them.
+// the name of its crash dumps, the instance mutex, the own autostart's places and files,
+// the registered hook message and the callback message of the icons the main window owns. Each is
+// spelled here once; nothing else repeats them.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,18 @@ inline constexpr char kMainWindowCaption[] = "Quillory";
 // Caption of the crash-dump offer and prefix of the dump files
 // ("Quillory 2009-01-17 13_01_58.dmp").
 inline constexpr char kCrashAppName[] = "Quillory";
+
+// The main program and the delayed launcher live in one folder and find each other there.
+inline constexpr char kProgramFileName[] = "QUILLORY.EXE";
+inline constexpr char kLauncherFileName[] = "RUNQLY.EXE";
+
+// The machine-wide RunOnce value that starts the launcher at the next log-on of any user.
+inline constexpr char kRunOnceKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+inline constexpr char kRunOnceValueName[] = "QUILLORY";
+
+// The shortcut in the user's Startup folder that checks the autostart again at log-on.
+inline constexpr char kStartupLinkName[] = "\\QUILLORY.LNK";
+inline constexpr char kStartupLinkArguments[] = " -C";
 
 inline constexpr char kInstanceMutexName[] = "QUILLORY MUTEX";
 inline constexpr char kHookMessageName[] = "QUILLORY_WM_USER_QLY_HOOK_MSG";

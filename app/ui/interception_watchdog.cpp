@@ -14,6 +14,7 @@
 #include "app/lang/language.h"
 #include "app/settings/registry_ops.h"
 #include "app/settings/settings_store.h"
+#include "app/ui/closable_message_box.h"
 #include "app/ui/main_window.h"
 #include "app/ui/program_state.h"
 #include "app/ui/tray_menu.h"
@@ -36,40 +37,15 @@ void TakeOverExistingTray() {
     DoDump();
 }
 
-BOOL CALLBACK FindQuestionBox(HWND window, LPARAM found) {
-    char cls[16] = {};
-    char caption[128] = {};
-    char expected[128] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, caption, sizeof caption);
-    LoadUiString(App().instance, IDS_PROBLEM_CAPTION, expected, sizeof expected);
-    if (window != App().main && lstrcmpA(cls, kMainWindowClass) == 0 &&
-        lstrcmpA(caption, expected) == 0) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Closes the question when the tray was taken over while it was on screen; that counts
-// as Cancel.
-void CloseQuestion() {
-    HWND box = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindQuestionBox, reinterpret_cast<LPARAM>(&box));
-    if (box)
-        PostMessageA(box, WM_CLOSE, 0, 0);
-}
-
 void AskToLogOff() {
     ProgramState& app = App();
-    uint32_t log_off = 0;
-    ReadSettingDword("FlagLogOff", &log_off);
-    const bool tried = log_off != 0;
+    const bool tried = GetFlagLogOff() != 0;
     app.question_open = true;
-    SetTimer(app.main, kTimerWatchdog, app.periods.question_ms, nullptr);
-    const int answer =
-        UiMessageBox(app.instance, app.main, tried ? IDS_NOT_ACTIVE_RESTART : IDS_NOT_ACTIVE_LOGOFF,
-                     IDS_PROBLEM_CAPTION, MB_YESNOCANCEL | MB_DEFBUTTON2 | MB_SYSTEMMODAL);
+    // A closable box, so that a tray taken over while it is up closes it (as Cancel).
+    const int answer = ClosableUiMessageBox(
+        app.instance, app.main, tried ? IDS_NOT_ACTIVE_RESTART : IDS_NOT_ACTIVE_LOGOFF,
+        IDS_PROBLEM_CAPTION, MB_YESNOCANCEL | MB_DEFBUTTON2 | MB_SYSTEMMODAL,
+        app.periods.question_ms);
     app.question_open = false;
     // The period of the open question is over; left running, it would ask again behind
     // the message that the RunOnce entry failed, before the exit gets through.
@@ -146,7 +122,7 @@ void TasksAfterInterception() {
     if (app.relaunch)
         ReRegisterRunOnce();
     UninstallHooks();
-    WriteSettingDword("FlagLogOff", 0);
+    SetFlagLogOff(0);
     SetTimer(app.main, kTimerPurge, 2000, nullptr);
 }
 
@@ -191,7 +167,7 @@ void OnTrayAcquired(LPARAM) {
     if (LogEnabled())
         LogLine("Tray intercepted OK\n");
     if (app.question_open)
-        CloseQuestion();
+        CloseClosableMessageBox();
 }
 
 void OnTrayLost() {

@@ -2,11 +2,9 @@
 // its own (the headers are already where the parts will live). A mode the user asked for
 // by name (setup, removal, settings) tells them in a notice that it is not available in
 // this version; the rest write a log line and do nothing visible.
-#include "app/autostart/own_autostart.h"
 #include "app/diag/log.h"
 #include "app/diag/modeless_message.h"
 #include "app/setup/setup_modes.h"
-#include "app/ui/hotkeys.h"
 #include "app/ui/not_available.h"
 #include "app/ui/own_icon.h"
 #include "app/ui/program_state.h"
@@ -57,26 +55,6 @@ int RunUninstallMode(bool, bool, const char*) {
     return NotAvailableMode("Removal");
 }
 
-void ApplyDesiredAutostart() {
-    NotAvailableMode("Autostart management");
-}
-
-void ReRegisterRunOnce() {
-    Unavailable("RunOnce re-registration");
-}
-
-void RefreshOwnAutostart(bool) {
-    Unavailable("own autostart refresh");
-}
-
-bool InstallRunOnceForced() {
-    // Nothing is registered yet, so nothing would bring Quillory back after the log-off or
-    // restart the user asked for: that is a failure, and the user is told so instead of
-    // being logged off for nothing.
-    Unavailable("RunOnce entry before a log-off");
-    return false;
-}
-
 void OpenSettingsSheet(HWND main_window) {
     ShowNotAvailable(main_window, "The settings dialog");
 }
@@ -93,27 +71,6 @@ bool SettingsSheetOpen() {
 bool MenuPasswordGranted(HWND) {
     return true;
 }
-
-void MinimizedIconCallback(HWND, WPARAM, LPARAM) {}
-
-void RegisterHotkeys(HWND) {
-    Unavailable("hotkeys");
-}
-
-void UnregisterHotkeys(HWND) {}
-
-void HotkeyPressed(HWND main_window, WPARAM id) {
-    if (id == 0)
-        OpenTrayMenuFromHotkey(main_window);
-}
-
-void ReplayMenuHotkey() {
-    Unavailable("hotkey replay");
-}
-
-void OwnIconDragEvent(HWND, UINT) {}
-
-void RestoreMinimizedWindows() {}
 
 void RefreshOwnTip(HWND) {}
 

@@ -18,6 +18,7 @@
 #include "app/ui/interception_watchdog.h"
 #include "app/ui/not_available.h"
 #include "app/ui/own_icon.h"
+#include "app/ui/own_icon_drag.h"
 #include "app/ui/settings_sheet.h"
 #include "app/ui/tray_menu.h"
 #include "hooklib/hook_protocol.h"
@@ -103,12 +104,16 @@ void OnTimer(WPARAM id) {
         case kTimerPurge:
             PurgeDeadItems(true);
             PurgeRecentDeletions();
+            ForgetClosedMinimizedWindows();
             break;
         case kTimerLatePoll:
             LateInterceptionPoll();
             break;
         case kTimerMenuAutoClose:
             CloseTrayMenuWhenNotHovered();
+            break;
+        case kTimerDragWatch:
+            OwnIconDragTimer(app.main);
             break;
         case kTimerOwnTip:
             RefreshOwnTip(app.main);
@@ -227,8 +232,11 @@ bool Handle(HWND window, UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         case WM_DRAWITEM:
             *result = DrawTrayMenuEntry(reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
             return *result != FALSE;
+        case WM_LBUTTONUP:
+            return OwnIconDragDrop(window);
         case kOwnCallbackMessage:
             if (wp == 0) {
+                OwnIconDragEvent(window, static_cast<UINT>(lp));
                 OwnIconCallback(window, lp);
             } else if (wp >= kFirstMinimizedUid) {
                 MinimizedIconCallback(window, wp, lp);

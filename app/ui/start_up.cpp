@@ -94,12 +94,9 @@ void ReadDesiredAutostart() {
 // A start at log-on continues only while the own autostart is switched on: the user's
 // AutoRunQly, or the machine's when the user has none.
 bool OwnAutostartEnabled() {
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        uint32_t value = 0;
-        if (ReadSettingDword("AutoRunQly", &value, root))
-            return value != 0;
-    }
-    return false;
+    uint32_t value = 0;
+    QueryAutostart(&value);
+    return value != 0;
 }
 
 uint32_t ReadFlagLog() {
@@ -109,7 +106,7 @@ uint32_t ReadFlagLog() {
 }
 
 // The command line's modes. Returns true with *exit_code when the program ends here.
-bool RunCommandLine(const char* command_line, int* exit_code) {
+bool RunCommandLine(const char* command_line, const AutostartWaits& waits, int* exit_code) {
     ProgramState& app = App();
     const ParsedCommandLine parsed = ParseCommandLine(command_line ? command_line : "");
     int result = 0;
@@ -144,13 +141,14 @@ bool RunCommandLine(const char* command_line, int* exit_code) {
             app.relaunch = true;
             if (OwnAutostartEnabled())
                 return false;
-            PumpMessagesFor(10000);
+            // Nobody is waiting for this run; the desktop gets time to settle first.
+            PumpMessagesFor(waits.relaunch_off_ms);
             ReRegisterRunOnce();
             *exit_code = kExitNormal;
             return true;
         case StartSwitch::kShortcut:
             app.shortcut = true;
-            PumpMessagesFor(3000);
+            PumpMessagesFor(waits.shortcut_ms);
             return false;
         case StartSwitch::kApplyAutostart:
             ApplyDesiredAutostart();
@@ -176,7 +174,7 @@ bool RunCommandLine(const char* command_line, int* exit_code) {
 
 // Returns true with *exit_code when another instance runs (or the mutex failed). The mutex
 // is held for the rest of the run.
-bool SecondInstance(UniqueKernelHandle* mutex, int* exit_code) {
+bool SecondInstance(UniqueKernelHandle* mutex, const AutostartWaits& waits, int* exit_code) {
     ProgramState& app = App();
     mutex->reset(CreateMutexA(nullptr, TRUE, kInstanceMutexName));
     if (!*mutex) {
@@ -188,7 +186,7 @@ bool SecondInstance(UniqueKernelHandle* mutex, int* exit_code) {
     if (WaitForSingleObject(mutex->get(), 0) != WAIT_TIMEOUT)
         return false;
     if (app.start_mode == kStartModeRelaunch) {
-        PumpMessagesFor(30000);
+        PumpMessagesFor(waits.relaunch_second_ms);
         ReRegisterRunOnce();
         *exit_code = kExitSecondQuiet;
         return true;
@@ -207,6 +205,10 @@ bool SecondInstance(UniqueKernelHandle* mutex, int* exit_code) {
 // Steps from the main window to the main loop. False when the program cannot run.
 bool StartInterception() {
     ProgramState& app = App();
+    // Windows an earlier run took to the tray and never brought back (it was killed, or
+    // the shell that would have shown them restarted meanwhile) come back before anything
+    // else happens.
+    const int windows_back = RestoreMinimizedWindowRecords();
     InitCommonControls();
     if (CreateMainWindow() == nullptr)
         return false;
@@ -215,6 +217,8 @@ bool StartInterception() {
         OpenLog(app.folder, flag_log);
     // The settings were loaded with the main window, before there was a log to tell.
     WritePendingSettingsNotes();
+    if (windows_back > 0 && LogEnabled())
+        LogLine("%d window(s) an earlier run took to the tray shown again\n", windows_back);
     SetPriorityClass(GetCurrentProcess(),
                      g_flag_high_priority ? HIGH_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
     // The hook must never be installed before somebody listens to it.
@@ -296,7 +300,7 @@ void EndSession(const StartSeams& seams) {
     ProgramState& app = App();
     if (app.exit_action == ExitAction::kNone)
         return;
-    WriteSettingDword("FlagLogOff", 1);
+    SetFlagLogOff(1);
     const UINT flags = app.exit_action == ExitAction::kRestart ? EWX_REBOOT : EWX_LOGOFF;
     (seams.exit_windows ? seams.exit_windows : ExitWindowsWithPrivilege)(flags, 0);
 }
@@ -327,11 +331,11 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
         InitToolhelpApi();
 
     int exit_code = kExitNormal;
-    if (RunCommandLine(command_line, &exit_code))
+    if (RunCommandLine(command_line, seams.waits, &exit_code))
         return exit_code;
     ReadDesiredAutostart();
     UniqueKernelHandle mutex;
-    if (SecondInstance(&mutex, &exit_code))
+    if (SecondInstance(&mutex, seams.waits, &exit_code))
         return exit_code;
     if (app.shortcut && g_settings.desired_run_once)
         RefreshOwnAutostart(app.major >= 6 && g_flag_WinNT);

@@ -308,7 +308,7 @@ PopupMenu BuildMenu(MenuState& m, int per_column) {
     for (const FixedCommand& fixed : kFixedCommands) {
         std::string text = MenuItemText(kMenuSection, fixed.id, popup.Text(fixed.id));
         if (fixed.id == ID_CMD_SETTINGS)
-            AppendHotkeyText(text, g_settings.hot_key_mod[1], g_settings.hot_key_vkey[1]);
+            text += HotkeyText(kHotkeySettings);
         HICON icon = static_cast<HICON>(
             LoadImageA(App().instance, MAKEINTRESOURCEA(fixed.icon), IMAGE_ICON, 0, 0, LR_SHARED));
         m.entries.push_back(NewEntry(fixed.id, text, icon));
@@ -351,7 +351,7 @@ int ShowTrayMenu(HWND main_window, bool centre, bool hover) {
         Sleep(1);
         if (!SetForegroundWindow(main_window)) {
             m.centre = false;
-            ReplayMenuHotkey();
+            ReplayHotkey(kHotkeyMenu);
             return 0;
         }
     }
@@ -459,19 +459,16 @@ void OwnIconCallback(HWND main_window, LPARAM mouse_message) {
             ShowTrayMenu(main_window, false, false);
             break;
         case WM_LBUTTONDBLCLK:
-            OwnIconDragEvent(main_window, WM_LBUTTONDBLCLK);
             CloseTrayMenuWhenNotHovered();
             PostMessageA(main_window, WM_COMMAND, ID_CMD_SETTINGS, 0);
             break;
         case WM_LBUTTONDOWN:
-            OwnIconDragEvent(main_window, WM_LBUTTONDOWN);
             m.hover_start = GetTickCount() - kHoverClickSetback;
             break;
         case WM_RBUTTONDOWN:
             m.hover_start = GetTickCount() - kHoverClickSetback;
             break;
         case WM_MOUSEMOVE: {
-            OwnIconDragEvent(main_window, WM_MOUSEMOVE);
             if (!g_settings.auto_hide_menu || m.open || SettingsSheetOpen())
                 break;
             const DWORD now = GetTickCount();

@@ -105,6 +105,37 @@ bool WaitUntilGone(DWORD pid, const char* cls, const char* title, DWORD timeout_
     }
 }
 
+HWND WaitForBoxSaying(DWORD pid, const char* caption, const std::string& text, DWORD timeout_ms) {
+    struct BoxSearch {
+        DWORD pid;
+        const char* caption;
+        const std::string* text;
+        HWND found;
+    };
+    for (DWORD waited = 0; waited <= timeout_ms; waited += 50) {
+        BoxSearch search = {pid, caption, &text, nullptr};
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<BoxSearch*>(p);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                char title[128] = {};
+                GetWindowTextA(w, title, sizeof title);
+                if (owner == s->pid && lstrcmpA(title, s->caption) == 0 &&
+                    MessageBoxText(w) == *s->text) {
+                    s->found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
 std::string MessageBoxText(HWND box) {
     char text[1024] = {};
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
@@ -164,6 +195,8 @@ void App::SetUp() {
     SetEnvironmentVariableA("QLY_TEST_WATCHDOG", nullptr);
     SetEnvironmentVariableA("QLY_TEST_EXIT_WINDOWS", nullptr);
     SetEnvironmentVariableA("QLY_TEST_SHUTDOWN_THROW", nullptr);
+    SetEnvironmentVariableA("QLY_TEST_AUTOSTART_WAITS", nullptr);
+    SetEnvironmentVariableA("QLY_TEST_COMMAND_LINES", nullptr);
 }
 
 void App::TearDown() {

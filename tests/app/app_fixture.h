@@ -36,6 +36,9 @@ std::string MessageBoxText(HWND box);
 // Waits until the window exists (or, with `gone`, until none exists any more).
 HWND WaitForProcessWindow(DWORD pid, const char* cls, const char* title, DWORD timeout_ms);
 bool WaitUntilGone(DWORD pid, const char* cls, const char* title, DWORD timeout_ms);
+// A message box of the process with this caption and text; the main window has the
+// caption "Quillory" too, so the caption alone does not find a box of that caption.
+HWND WaitForBoxSaying(DWORD pid, const char* caption, const std::string& text, DWORD timeout_ms);
 
 // quillory.exe (or quillory_seamed.exe) started by the test.
 class Quillory {

@@ -1,6 +1,7 @@
 // One Quillory per user: a second start tells the user and has the running one open its
-// settings, a start from the Startup shortcut ends quietly, and Ctrl held at start ends the
-// program before it touches anything; a crash in the first steps already offers its dump.
+// settings (the quiet second starts of the autostart are with its tests), and Ctrl held at
+// start ends the program before it touches anything; a crash in the first steps already
+// offers its dump.
 #include <regex>
 
 #include "hooklib/qlydll.h"
@@ -34,24 +35,6 @@ TEST_F(App, SecondStartSaysSoAndTheRunningOneOpensItsSettings) {
     EXPECT_TRUE(WaitUntilGone(first.Id(), nullptr, "Quillory notice", 15000)) << "the notice stays";
     ASSERT_TRUE(first.Exit());
     EXPECT_EQ(first.ExitCode(), 0u);
-}
-
-TEST_F(App, SecondStartFromTheStartupShortcutEndsQuietly) {
-    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"DesiredRunOnce", 0}});
-    Quillory first;
-    ASSERT_NE(first.WaitUntilHooked(), nullptr);
-    Quillory second(L"-C");
-    bool shown = false;
-    for (int i = 0; i < 400 && !second.Wait(0); ++i) {
-        shown = shown || FindProcessWindow(second.Id(), "#32770", nullptr) != nullptr;
-        Sleep(25);
-    }
-    ASSERT_TRUE(second.Wait(5000));
-    EXPECT_EQ(second.ExitCode(), 0xFFFFFFFEu);
-    EXPECT_FALSE(shown) << "the quiet second start showed a window";
-    EXPECT_EQ(FindProcessWindow(first.Id(), nullptr, "Quillory notice"), nullptr)
-        << "the running instance was asked for its settings";
-    ASSERT_TRUE(first.Exit());
 }
 
 TEST_F(App, CtrlHeldAtStartEndsBeforeTheRegistryOrTheTrayIsTouched) {
@@ -101,26 +84,6 @@ TEST_F(App, ACrashInTheFirstStepsOffersADumpNamedAfterTheProgram) {
     DeleteFileA(path.c_str());
     PostMessageA(saved, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(q.Wait(10000)) << "the program went on after the crash";
-}
-
-TEST_F(App, StartAtLogOnRunsOnlyWhileTheOwnAutostartIsOn) {
-    qly_test::TrayHost tray;
-    ASSERT_TRUE(tray.Started());
-    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"AutoRunQly", 0}});
-    {
-        Quillory off(L"-R");
-        // It waits for the desktop to settle before it ends.
-        ASSERT_TRUE(off.Wait(20000));
-        EXPECT_EQ(off.ExitCode(), 0u);
-        EXPECT_TRUE(tray.State().buttons.empty()) << "it showed an icon although switched off";
-    }
-    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"AutoRunQly", 1}});
-    Quillory on(L"-R");
-    HWND main = on.WaitUntilHooked();
-    ASSERT_NE(main, nullptr);
-    EXPECT_TRUE(WaitForIcon(tray, main, 0, true, 15000));
-    ASSERT_TRUE(on.Exit());
-    EXPECT_EQ(on.ExitCode(), 0u);
 }
 
 TEST_F(App, NonAdministrativeSetupIsRefusedWithAMessage) {

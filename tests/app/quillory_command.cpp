@@ -1,13 +1,18 @@
 // quillory_command.exe: drives a running Quillory from outside, for scripts (the demo, the
 // screenshots) as a user or setup would: a command of its main window, as setup sends to end
-// it before an update; a right click on its own tray icon; a key to its open tray menu.
-//   quillory_command.exe COMMAND       e.g. 40001 exit, 1004 settings, 1005 about
-//   quillory_command.exe menu          the own icon's right-button release: opens the menu
-//   quillory_command.exe menu-open     asks only whether the tray menu is on screen
-//   quillory_command.exe menu-key VK   one key down to the open tray menu (40 down, 38 up,
-//                                      13 Enter, 27 Escape)
-// Exit code 0 when it was delivered, 1 when no Quillory (or no open menu) is there, 2 on
-// bad usage.
+// it before an update; a hotkey; a right click on its own tray icon; a key to its open tray
+// menu.
+//   quillory_command.exe COMMAND              e.g. 40001 exit, 1004 settings, 1005 about
+//   quillory_command.exe hotkey ID [TITLE]    the hotkey ID (0 menu, 1 settings, 2 minimize)
+//                                             as if pressed, with the top-level window
+//                                             titled TITLE in the foreground first
+//   quillory_command.exe menu                 the own icon's right-button release: opens
+//                                             the tray menu
+//   quillory_command.exe menu-open            asks only whether the tray menu is on screen
+//   quillory_command.exe menu-key VK          one key down to the open tray menu (40 down,
+//                                             38 up, 13 Enter, 27 Escape)
+// Exit code 0 when a running Quillory got the command, 1 when none runs (or the window
+// TITLE does not exist, or no menu is open), 2 on bad usage.
 #include <windows.h>
 
 #include <cstdlib>
@@ -21,6 +26,17 @@ bool Number(const char* text, unsigned long max, unsigned long* value) {
     char* end = nullptr;
     *value = std::strtoul(text, &end, 10);
     return end != text && *end == 0 && *value <= max;
+}
+
+bool BringToFront(const char* title) {
+    HWND window = FindWindowA(nullptr, title);
+    if (window == nullptr)
+        return false;
+    for (int i = 0; i < 50 && GetForegroundWindow() != window; ++i) {
+        SetForegroundWindow(window);
+        Sleep(20);
+    }
+    return GetForegroundWindow() == window;
 }
 
 // The menu window ("#32768") of Quillory's process that is on screen.
@@ -40,28 +56,38 @@ HWND MenuOf(HWND main) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3)
+    if (argc < 2)
         return 2;
     HWND main = FindWindowA("#32770", "Quillory");
-    unsigned long value = 0;
-    if (std::strcmp(argv[1], "menu") == 0 && argc == 2) {
-        if (main == nullptr)
-            return 1;
-        return PostMessageA(main, kOwnCallbackMessage, 0, WM_RBUTTONUP) ? 0 : 1;
+    unsigned long number = 0;
+    if (std::strcmp(argv[1], "menu") == 0) {
+        if (argc != 2)
+            return 2;
+        return main && PostMessageA(main, kOwnCallbackMessage, 0, WM_RBUTTONUP) ? 0 : 1;
     }
-    if (std::strcmp(argv[1], "menu-open") == 0 && argc == 2)
+    if (std::strcmp(argv[1], "menu-open") == 0) {
+        if (argc != 2)
+            return 2;
         return main && MenuOf(main) ? 0 : 1;
-    if (std::strcmp(argv[1], "menu-key") == 0 && argc == 3) {
-        if (!Number(argv[2], 0xFF, &value))
+    }
+    if (std::strcmp(argv[1], "menu-key") == 0) {
+        if (argc != 3 || !Number(argv[2], 0xFF, &number))
             return 2;
         HWND menu = main ? MenuOf(main) : nullptr;
-        if (menu == nullptr)
-            return 1;
-        return PostMessageA(menu, WM_KEYDOWN, value, 0) ? 0 : 1;
+        return menu && PostMessageA(menu, WM_KEYDOWN, number, 0) ? 0 : 1;
     }
-    if (argc != 2 || !Number(argv[1], 0xFFFF, &value))
+    const bool hotkey = argc >= 3 && std::strcmp(argv[1], "hotkey") == 0;
+    if (!hotkey && argc != 2)
+        return 2;
+    if (hotkey && argc > 4)
+        return 2;
+    if (!Number(argv[hotkey ? 2 : 1], 0xFFFF, &number))
         return 2;
     if (main == nullptr)
         return 1;
-    return PostMessageA(main, WM_COMMAND, value, 0) ? 0 : 1;
+    if (!hotkey)
+        return PostMessageA(main, WM_COMMAND, number, 0) ? 0 : 1;
+    if (argc == 4 && !BringToFront(argv[3]))
+        return 1;
+    return PostMessageA(main, WM_HOTKEY, number, 0) ? 0 : 1;
 }

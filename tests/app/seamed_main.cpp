@@ -19,6 +19,10 @@
 //                                   entry it draws ("draw id=ID rect=L,T,R,B text=T", in the
 //                                   menu window's client coordinates) and how it ended
 //                                   ("closed command=ID"): another process cannot read a menu
+//   QLY_TEST_AUTOSTART_WAITS=relaunch_off,relaunch_second,shortcut   the waits of -r (autostart
+//                                   off), -r beside a running instance and -C, in ms
+//   QLY_TEST_COMMAND_LINES=PATH     every start appends its command line to PATH, so a test
+//                                   sees which instances were started and how
 #include <windows.h>
 
 #include <cstdarg>
@@ -165,6 +169,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         g_fault_icon = std::strtoull(fault, nullptr, 0);
         static FaultyRules rules;
         qly::SetRuleEnvironment(&rules);
+    }
+    char waits[64] = {};
+    if (GetEnvironmentVariableA("QLY_TEST_AUTOSTART_WAITS", waits, sizeof waits)) {
+        unsigned a = 0, b = 0, c = 0;
+        if (std::sscanf(waits, "%u,%u,%u", &a, &b, &c) == 3)
+            seams.waits = qly::AutostartWaits{a, b, c};
+    }
+    char lines[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("QLY_TEST_COMMAND_LINES", lines, sizeof lines)) {
+        if (FILE* f = std::fopen(lines, "ab")) {
+            std::fprintf(f, "%s\n", GetCommandLineA());
+            std::fclose(f);
+        }
     }
     if (GetEnvironmentVariableA("QLY_TEST_MENU_LOG", g_menu_log, sizeof g_menu_log))
         WatchTheMenu();

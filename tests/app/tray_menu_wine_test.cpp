@@ -158,12 +158,6 @@ void PostKey(HWND menu, WPARAM key) {
     PostMessageA(menu, WM_KEYDOWN, key, 0);
 }
 
-// Selects the entry `index` places from the top (the menu starts with none selected).
-void Select(HWND menu, int index) {
-    for (int i = 0; i <= index; ++i)
-        PostKey(menu, VK_DOWN);
-}
-
 // The callbacks the owner's log shows for (window name, callback message), in order.
 std::vector<std::string> Callbacks(const Owners& owners, const std::string& name, unsigned msg) {
     std::vector<std::string> out;
@@ -243,6 +237,58 @@ struct MenuRun {
     bool hooked = false;
 };
 
+// Chooses the entry `index` places from the top of the n-th opening with `key` (VK_APPS is
+// typed, the others are sent to the menu window), with `modifier` held when it is not 0.
+// Under Wine a menu now and then takes no keys for a moment after it appeared; the
+// selection is made absolute (Home, then down) and sent again until the menu has drawn it,
+// and the choosing key until the menu closed.
+bool Choose(const MenuRun& run, size_t opening, size_t index, WPARAM key, WORD modifier = 0) {
+    std::vector<unsigned> ids;
+    for (const MenuEntryLine& e : run.log.Opening(opening).entries)
+        if (e.id != 0)
+            ids.push_back(e.id);
+    if (index >= ids.size())
+        return false;
+    for (int attempt = 0; attempt < 10 && !run.log.Opening(opening).closed; ++attempt) {
+        HWND window = MenuWindow(run.quillory->Id());
+        if (window == nullptr)
+            break;
+        PostKey(window, VK_HOME);
+        for (size_t i = 0; i < index; ++i)
+            PostKey(window, VK_DOWN);
+        bool selected = false;
+        for (int i = 0; i < 40 && !selected; ++i) {
+            Sleep(25);
+            const MenuOpening now = run.log.Opening(opening);
+            selected = !now.draws.empty() && now.draws.back().id == ids[index];
+        }
+        if (!selected)
+            continue;
+        std::unique_ptr<HeldKey> held;
+        if (modifier != 0)
+            held = std::make_unique<HeldKey>(modifier);
+        if (key == VK_APPS) {
+            HeldKey typed(VK_APPS);
+        } else {
+            PostKey(window, key);
+        }
+        if (run.log.WaitForOpening(opening, true, 1500))
+            return true;
+    }
+    return run.log.Opening(opening).closed;
+}
+
+// Closes the n-th opening with Escape, sent again while the menu does not take it.
+bool Escape(const MenuRun& run, size_t opening) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (HWND window = MenuWindow(run.quillory->Id()))
+            PostKey(window, VK_ESCAPE);
+        if (run.log.WaitForOpening(opening, true, 1000))
+            return true;
+    }
+    return false;
+}
+
 TEST_F(App, TheMenuListsTheIconsItsRulesShowAndAChosenHiddenIconHearsItsClick) {
     // Icon 5 is hidden from the tray and shown in the menu; 7 is shown in the tray only; 8
     // is hidden by its owner; 6 follows the defaults (both places).
@@ -275,10 +321,7 @@ TEST_F(App, TheMenuListsTheIconsItsRulesShowAndAChosenHiddenIconHearsItsClick) {
     EXPECT_EQ(menu.entries[6].text, "E&xit");
     EXPECT_EQ(menu.flags & (TPM_CENTERALIGN | TPM_VCENTERALIGN), 0u) << "at the cursor";
 
-    HWND window = MenuWindow(run.quillory->Id());
-    ASSERT_NE(window, nullptr);
-    Select(window, 1);
-    PostKey(window, VK_RETURN);
+    ASSERT_TRUE(Choose(run, 1, 1, VK_RETURN)) << run.log.Text();
     ASSERT_TRUE(WaitForCallbacks(owners, "a", 0x8005, 2)) << owners.Log();
     EXPECT_EQ(Callbacks(owners, "a", 0x8005),
               (std::vector<std::string>{Cb(5, WM_LBUTTONDOWN), Cb(5, WM_LBUTTONUP)}));
@@ -331,24 +374,12 @@ TEST_F(App, CtrlShiftAndTheContextMenuKeyMakeRightAndDoubleClicksInTheFormOfTheI
         ASSERT_TRUE(run.log.WaitForOpening(++opening)) << c.what << "\n" << run.log.Text();
         const MenuOpening menu = run.log.Opening(opening);
         ASSERT_EQ(menu.Icons(), (std::vector<std::string>{"old", "three", "four"})) << c.what;
-        HWND window = MenuWindow(run.quillory->Id());
-        ASSERT_NE(window, nullptr) << c.what;
-        Select(window, c.index);
-        if (c.how == kCtrl) {
-            // The menu takes the space bar as Enter; Ctrl with Enter is a line feed to it.
-            HeldKey ctrl(VK_CONTROL);
-            PostKey(window, VK_SPACE);
-            ASSERT_TRUE(run.log.WaitForOpening(opening, true)) << c.what;
-        } else if (c.how == kShift) {
-            HeldKey shift(VK_SHIFT);
-            PostKey(window, VK_RETURN);
-            ASSERT_TRUE(run.log.WaitForOpening(opening, true)) << c.what;
-        } else if (c.how == kAppsKey) {
-            Sleep(150);
-            HeldKey apps(VK_APPS);
-        } else {
-            PostKey(window, VK_RETURN);
-        }
+        // The menu takes the space bar as Enter; Ctrl with Enter is a line feed to it.
+        const bool chosen = c.how == kCtrl    ? Choose(run, opening, c.index, VK_SPACE, VK_CONTROL)
+                            : c.how == kShift ? Choose(run, opening, c.index, VK_RETURN, VK_SHIFT)
+                            : c.how == kAppsKey ? Choose(run, opening, c.index, VK_APPS)
+                                                : Choose(run, opening, c.index, VK_RETURN);
+        ASSERT_TRUE(chosen) << c.what << "\n" << run.log.Text();
         ASSERT_TRUE(WaitForCallbacks(owners, "a", c.msg, before + c.mouse.size())) << c.what << "\n"
                                                                                    << owners.Log();
         Sleep(200);  // nothing more may follow
@@ -446,22 +477,13 @@ TEST_F(App, AnOwnerThatHangsCostsTheMenuOnlyItsTimeOuts) {
     run.OpenFromHotkey();
     ASSERT_TRUE(run.log.WaitForOpening(1));
     ASSERT_EQ(run.log.Opening(1).Icons(), (std::vector<std::string>{"alive", "hung"}));
-    HWND window = MenuWindow(run.quillory->Id());
-    Select(window, 1);
-    PostKey(window, VK_RETURN);
-    ASSERT_TRUE(run.log.WaitForOpening(1, true)) << run.log.Text();
+    ASSERT_TRUE(Choose(run, 1, 1, VK_RETURN)) << run.log.Text();
 
     // The menu opens again and serves the other owner while the first one still hangs.
     run.OpenFromHotkey();
     ASSERT_TRUE(run.log.WaitForOpening(2, false, 20000)) << "the hung owner held the menu up";
-    // Seen under Wine only: for a while after sends that timed out, the next menu takes no
-    // keys (it still answers sent messages); they are sent again until it does.
-    for (int attempt = 0; attempt < 10 && !run.log.Opening(2).closed; ++attempt) {
-        window = MenuWindow(run.quillory->Id());
-        Select(window, 0);
-        PostKey(window, VK_RETURN);
-        run.log.WaitForOpening(2, true, 1000);
-    }
+    // Wine's menu takes no keys for a moment after sends that timed out: Choose sends again.
+    ASSERT_TRUE(Choose(run, 2, 0, VK_RETURN)) << run.log.Text();
     ASSERT_TRUE(WaitForCallbacks(alive, "a", 0x8001, 2)) << alive.Log() << run.log.Text();
     EXPECT_EQ(run.log.Opening(2).command, 41001u);
     EXPECT_EQ(hung.Log().find("note woke"), std::string::npos) << "the owner stopped hanging";
@@ -493,8 +515,7 @@ TEST_F(App, TheHotkeyOpensTheMenuCentredOnTheWorkAreaAndASecondRequestOpensNoSec
     // Both requests wait behind the open menu; the menu takes them before the key.
     run.OpenFromHotkey();
     run.OpenFromIcon();
-    PostKey(window, VK_ESCAPE);
-    ASSERT_TRUE(run.log.WaitForOpening(1, true));
+    ASSERT_TRUE(Escape(run, 1));
     Sleep(1000);
     EXPECT_EQ(run.log.Openings().size(), 1u) << run.log.Text();
 }
@@ -536,8 +557,7 @@ TEST_F(App, WhileOpenTheMenuRedrawsAChangedTipAndReopensInPlaceForANewIcon) {
     EXPECT_EQ(second.x, first.x);
     EXPECT_EQ(second.y, first.y);
     EXPECT_EQ(second.flags, first.flags) << "reopened at the same place";
-    PostKey(MenuWindow(run.quillory->Id()), VK_ESCAPE);
-    EXPECT_TRUE(run.log.WaitForOpening(2, true));
+    EXPECT_TRUE(Escape(run, 2));
     DeleteFileA(go_modify.c_str());
     DeleteFileA(go_add.c_str());
 }
@@ -570,15 +590,13 @@ TEST_F(App, TheFixedEntriesGiveTheMainWindowTheirCommands) {
     // From the top: separator, Settings, About, Help, Exit; the separator is skipped.
     run.OpenFromIcon();
     ASSERT_TRUE(run.log.WaitForOpening(1));
-    Select(MenuWindow(run.quillory->Id()), 0);
-    PostKey(MenuWindow(run.quillory->Id()), VK_RETURN);
+    ASSERT_TRUE(Choose(run, 1, 0, VK_RETURN)) << run.log.Text();
     EXPECT_NE(WaitForProcessWindow(run.quillory->Id(), nullptr, "Quillory notice", 5000), nullptr)
         << "Settings said nothing";
 
     run.OpenFromIcon();
     ASSERT_TRUE(run.log.WaitForOpening(2));
-    Select(MenuWindow(run.quillory->Id()), 1);
-    PostKey(MenuWindow(run.quillory->Id()), VK_RETURN);
+    ASSERT_TRUE(Choose(run, 2, 1, VK_RETURN)) << run.log.Text();
     bool shown = false;
     for (int i = 0; i < 100 && !shown; ++i) {
         RECT r = {};
@@ -590,8 +608,7 @@ TEST_F(App, TheFixedEntriesGiveTheMainWindowTheirCommands) {
 
     run.OpenFromIcon();
     ASSERT_TRUE(run.log.WaitForOpening(3));
-    Select(MenuWindow(run.quillory->Id()), 3);
-    PostKey(MenuWindow(run.quillory->Id()), VK_RETURN);
+    ASSERT_TRUE(Choose(run, 3, 3, VK_RETURN)) << run.log.Text();
     EXPECT_TRUE(run.quillory->Wait(15000)) << "Exit did not end Quillory";
     EXPECT_EQ(run.quillory->ExitCode(), 0u);
 }
@@ -631,8 +648,7 @@ TEST_F(App, WithMoreIconsThanOneColumnHoldsTheNextColumnStartsAtTheSlotMultiple)
     EXPECT_EQ(breaks,
               (std::vector<unsigned>{41000u + 2 * per_column - 5, 41000u + per_column - 5}));
     EXPECT_EQ(menu.entries.front().text, "icon 1");
-    PostKey(MenuWindow(run.quillory->Id()), VK_ESCAPE);
-    EXPECT_TRUE(run.log.WaitForOpening(1, true));
+    EXPECT_TRUE(Escape(run, 1));
 }
 
 }  // namespace

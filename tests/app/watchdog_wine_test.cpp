@@ -1,7 +1,7 @@
 // The interception question: when no tray can be taken over the user is asked whether to
 // log off, exit or keep trying; Cancel brings the question back later, an interception
-// meanwhile closes it, and Yes, with no RunOnce entry to bring Quillory back, says so and
-// ends the program without a log-off. The watchdog's periods are shortened for the test.
+// meanwhile closes it, and No only exits (Yes is with the own autostart's tests, since it
+// needs the RunOnce entry). The watchdog's periods are shortened for the test.
 #include "tests/app/app_fixture.h"
 
 namespace qly_app_test {
@@ -14,42 +14,6 @@ constexpr char kLogOffText[] =
 constexpr char kRestartText[] =
     "Quillory is not active since it could not intercept the tray, press:\n\n<Yes>\t\tto restart "
     "windows in order to activate Quillory\n<No>\t\tto exit Quillory\n<Cancel>\t\tto keep trying";
-
-constexpr char kRunOnceFailedText[] =
-    "ERROR - could not install RunOnce !!!\nYou probably do not have administrative privileges.";
-
-// A message box of the process with this caption and text; the main window has the
-// caption "Quillory" too, so the caption alone does not find the box.
-HWND WaitForBoxSaying(DWORD pid, const char* caption, const std::string& text, DWORD timeout_ms) {
-    struct Search {
-        DWORD pid;
-        const char* caption;
-        const std::string* text;
-        HWND found;
-    };
-    for (DWORD waited = 0; waited <= timeout_ms; waited += 50) {
-        Search search = {pid, caption, &text, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(p);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(w, &owner);
-                char title[128] = {};
-                GetWindowTextA(w, title, sizeof title);
-                if (owner == s->pid && lstrcmpA(title, s->caption) == 0 &&
-                    MessageBoxText(w) == *s->text) {
-                    s->found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        Sleep(50);
-    }
-    return nullptr;
-}
 
 HWND WaitForQuestion(const Quillory& q, DWORD timeout_ms = 15000) {
     return WaitForProcessWindow(q.Id(), "#32770", "QUILLORY PROBLEM", timeout_ms);
@@ -143,43 +107,15 @@ TEST_F(Question, ATrayLostIsWaitedForSilentlyUntilTheLostTrayPeriodEnds) {
     EXPECT_EQ(ReadFile(m_record), "");
 }
 
-// Nothing registers Quillory to come back after a log-off or restart yet, so Yes says that
-// the RunOnce entry could not be installed and only exits: the user is not logged off
-// for nothing, and FlagLogOff keeps what it was.
-TEST_F(Question, YesWithoutTheRunOnceEntrySaysSoAndNeitherLogsOffNorRestarts) {
-    const struct {
-        uint32_t tried;  // FlagLogOff: a log-off was tried already
-        const char* question;
-    } cases[] = {{0, kLogOffText}, {1, kRestartText}};
-    for (const auto& c : cases) {
-        WriteSettings({{"LateIntercept", 0},
-                       {"HighPriority", 0},
-                       {"FlagSounds", 0},
-                       {"FlagLogOff", c.tried}});
-        Quillory q(L"", true);
-        HWND box = WaitForQuestion(q);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(MessageBoxText(box), c.question);
-        PostMessageA(box, WM_COMMAND, IDYES, 0);
-        HWND failed = WaitForBoxSaying(q.Id(), "Quillory", kRunOnceFailedText, 15000);
-        ASSERT_NE(failed, nullptr) << "Yes did not say that the RunOnce entry is missing";
-        PostMessageA(failed, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(q.Wait(15000)) << "the program did not end after the message";
-        EXPECT_EQ(q.ExitCode(), 0u);
-        EXPECT_EQ(ReadSetting("FlagLogOff"), c.tried);
-    }
+TEST_F(Question, NoOnlyExits) {
+    WriteSettings({{"LateIntercept", 0}, {"HighPriority", 0}, {"FlagSounds", 0}});
+    Quillory q(L"", true);
+    HWND box = WaitForQuestion(q);
+    ASSERT_NE(box, nullptr);
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+    ASSERT_TRUE(q.Wait(15000));
+    EXPECT_EQ(q.ExitCode(), 0u);
     EXPECT_EQ(ReadFile(m_record), "") << "a log-off or restart was asked for";
-
-    // No only exits.
-    {
-        Quillory q(L"", true);
-        HWND box = WaitForQuestion(q);
-        ASSERT_NE(box, nullptr);
-        PostMessageA(box, WM_COMMAND, IDNO, 0);
-        ASSERT_TRUE(q.Wait(15000));
-        EXPECT_EQ(q.ExitCode(), 0u);
-    }
-    EXPECT_EQ(ReadFile(m_record), "");
     DeleteFileA(m_record.c_str());
 }
 
