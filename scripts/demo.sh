@@ -3,10 +3,12 @@
 # the shell's notification area) under its own Xvfb display, lets sample programs add their
 # icons, writes a sample rule set (scripts/demo/rules.txt: one icon hidden from the tray,
 # two with special positions, "Sort tray") and starts Quillory, which takes the tray over.
-# Prints the tray's state before and after, saves screenshots to build/demo/, then ends
-# Quillory and shows that the hidden icon came back; starts it once more and kills it by its
-# process id, and shows that the shell gives the hidden icon back by itself. Installs what
-# is missing first; ends every process it started.
+# Prints the tray's state before and after, saves screenshots to build/demo/, opens the
+# Quillory menu from its own icon and chooses the hidden icon there (its owner reports the
+# click), takes a window to the tray and back, then ends Quillory and shows that the hidden
+# icon came back; starts it once more and kills it by its process id, and shows that the
+# shell gives the hidden icon back by itself. Installs what is missing first; ends every
+# process it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"
@@ -148,6 +150,38 @@ fi
 import -display "$DISPLAY" -window root "$out/restored.png"
 echo "== screenshots: $out/minimized.png, $out/restored.png"
 # --- end of minimize to tray ---------------------------------------------------------------
+
+# ---- the tray menu (begin) -------------------------------------------------------------
+echo "== a right click on Quillory's own icon opens the Quillory menu: the Backup icon, hidden"
+echo "   from the tray by its rule, is listed there (alphabetical order, the first just above"
+echo "   the separator)"
+own=$(tray_state | grep '^button ' | grep 'tip=Quillory' | sed -n 's/^button index=\([0-9]*\) .*/\1/p' | head -n 1)
+if [ -z "$own" ]; then
+    echo "demo: Quillory's own icon is not in the tray" >&2
+    exit 1
+fi
+wine "$bin/trayctl.exe" click "$own" 517 >/dev/null 2>&1
+for _ in $(seq 1 50); do
+    wine "$bin/quillory_command.exe" menu-open >/dev/null 2>&1 && break
+    sleep 0.1
+done
+sleep 0.5
+import -display "$DISPLAY" -window root "$out/menu.png"
+echo "== screenshot of the open menu: $out/menu.png"
+echo "== choosing Backup with the keyboard (up from the bottom past Exit, Help, About and"
+echo "   Settings, then Enter): its owner hears the click as if the tray had sent it"
+for _ in 1 2 3 4 5; do wine "$bin/quillory_command.exe" menu-key 38 >/dev/null 2>&1; done
+wine "$bin/quillory_command.exe" menu-key 13 >/dev/null 2>&1
+for _ in $(seq 1 50); do
+    [ "$(grep -c '^callback backup .*msg=0x8002 ' "$out/notifyclient.log")" -ge 2 ] && break
+    sleep 0.1
+done
+grep '^callback backup ' "$out/notifyclient.log" | tail -n 2 | sed 's/^/   /'
+if ! grep -q '^callback backup .*msg=0x8002 wparam=0x7 lparam=0x202$' "$out/notifyclient.log"; then
+    echo "demo: the hidden icon's owner did not hear the click from the menu" >&2
+    exit 1
+fi
+# ---- the tray menu (end) ---------------------------------------------------------------
 
 echo "== Quillory exits and gives the hidden icon back"
 wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || echo "demo: Quillory was not running" >&2

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Photographs every dialog and settings page of the program, with the built-in texts and in
-# every shipped language, under a private Xvfb, and writes PNGs to build/screenshots/.
+# Photographs every dialog and settings page of the program, and the tray menu open over a
+# tray with sample icons, with the built-in texts and in every shipped language, under a
+# private Xvfb, and writes PNGs to build/screenshots/.
 # The gallery program also prints the layout problems it measures (controls outside the
 # dialog, overlapping controls, cut-off texts); they are collected in problems.txt.
 #   scripts/dialog_screenshots.sh [BUILD_DIR]     (default build/win64, built beforehand)
@@ -9,6 +10,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/win64}" && pwd)
 gallery="$build/bin/dialog_gallery.exe"
 [ -f "$gallery" ] || { echo "build dialog_gallery first: cmake --build $build --target dialog_gallery" >&2; exit 1; }
+for tool in quillory trayhost trayctl notifyclient quillory_command; do
+    [ -f "$build/bin/$tool.exe" ] || { echo "build $tool first: cmake --build $build" >&2; exit 1; }
+done
 prefix="$build/wineprefix-screenshots"
 out="$root/build/screenshots"
 mkdir -p "$out"
@@ -33,6 +37,51 @@ for language in builtin english german french; do
     done
 done
 rm -f "$out/.gallery.txt"
+
+# The tray menu: Quillory takes over trayhost's tray with the demo's sample icons and rules
+# (one icon hidden from the tray, listed in the menu) and opens its menu from its own icon.
+bin="$build/bin"
+key='HKCU\Software\KARNOVELDAHUS\QUILLORY'
+wine reg delete "$key" /f >/dev/null 2>&1 || true
+grep -v '^#' "$root/scripts/demo/rules.txt" | while read -r sub name value; do
+    [ -n "$sub" ] || continue
+    path=$key
+    [ "$sub" = . ] || path="$key\\$sub"
+    wine reg add "$path" /v "$name" /t REG_DWORD /d "$((value))" /f >/dev/null 2>&1
+done
+wine "$bin/trayhost.exe" >/dev/null 2>&1 &
+wine "$bin/notifyclient.exe" --script="$(winepath -w "$root/scripts/demo/sample_icons.txt")" \
+    >/dev/null 2>&1 &
+for language in builtin english german french; do
+    if [ "$language" = builtin ]; then
+        wine reg delete "$key" /v Language /f >/dev/null 2>&1 || true
+    else
+        wine reg add "$key" /v Language /t REG_SZ /d "Z:$root/LNG/$language.lng" /f >/dev/null 2>&1
+    fi
+    wine "$bin/quillory.exe" >/dev/null 2>&1 &
+    quillory=$!
+    # Taken over once the icon its rule hides (uID 7) has left the tray.
+    for _ in $(seq 1 150); do
+        state=$(wine "$bin/trayctl.exe" state 2>/dev/null | tr -d '\r' || true)
+        grep -q 'tip=Quillory' <<<"$state" && ! grep -q 'uid=7 ' <<<"$state" && break
+        sleep 0.1
+    done
+    wine "$bin/quillory_command.exe" menu >/dev/null 2>&1 || true
+    for _ in $(seq 1 50); do
+        wine "$bin/quillory_command.exe" menu-open >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    sleep 0.5
+    if wine "$bin/quillory_command.exe" menu-open >/dev/null 2>&1; then
+        import -display "$DISPLAY" -window root "$out/tray_menu_${language}.png"
+        wine "$bin/quillory_command.exe" menu-key 27 >/dev/null 2>&1 || true
+    else
+        echo "tray menu ($language): the menu did not open" >>"$out/problems.txt"
+    fi
+    sleep 0.3
+    wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || true
+    wait "$quillory" || true
+done
 echo "screenshots in $out"
 if [ -s "$out/problems.txt" ]; then
     echo "layout problems:"

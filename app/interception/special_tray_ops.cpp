@@ -38,21 +38,6 @@ Bytes CopyOf(const TrayItem* item) {
     return Bytes(b, b + item->total_size);
 }
 
-// The system's ANSI code page, in which Shell_NotifyIconA reads a tip.
-const AnsiCodePage& SystemCodePage() {
-    static const AnsiCodePage cp{
-        [](const char16_t* units, size_t count) {
-            char out[8];
-            BOOL lossy = FALSE;
-            const int n = WideCharToMultiByte(
-                CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(units),
-                static_cast<int>(count), out, sizeof out, nullptr, &lossy);
-            return n <= 0 || lossy ? std::string() : std::string(out, static_cast<size_t>(n));
-        },
-        [](uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }};
-    return cp;
-}
-
 struct OwnIcon {
     HWND window = nullptr;
     std::string tip;
@@ -99,6 +84,20 @@ DWORD WINAPI TrayAddRetryThread(LPVOID parameter) {
 }
 
 }  // namespace
+
+const AnsiCodePage& SystemCodePage() {
+    static const AnsiCodePage cp{
+        [](const char16_t* units, size_t count) {
+            char out[8];
+            BOOL lossy = FALSE;
+            const int n = WideCharToMultiByte(
+                CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(units),
+                static_cast<int>(count), out, sizeof out, nullptr, &lossy);
+            return n <= 0 || lossy ? std::string() : std::string(out, static_cast<size_t>(n));
+        },
+        [](uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }};
+    return cp;
+}
 
 void SendStoredToTray(const TrayItem* item,
                       uint32_t command,

@@ -13,11 +13,15 @@
 #include <string>
 
 #include "app/base/program_names.h"
+#include "app/interception/tray_record.h"
 #include "hooklib/tray_item.h"
 
 namespace qly {
 
 constexpr UINT kReplayTimeoutMs = 5000;
+
+// The system's ANSI code page, in which Shell_NotifyIconA reads a tip and our menu draws it.
+const AnsiCodePage& SystemCodePage();
 constexpr UINT kPurgeTimeoutMs = 1000;
 
 // Sends one stored icon to g_shell_tray_hwnd with `command`. With `pass_through` the hook

@@ -330,6 +330,19 @@ void TranslateMenu(HMENU menu, int menu_id, const OwnerDrawnEntries* entries) {
     TranslateMenuSection(menu, MenuSection(menu_id), 0, entries);
 }
 
+void TranslateMenuPopup(HMENU popup,
+                        const std::string& english_caption,
+                        const OwnerDrawnEntries* entries) {
+    TranslateMenuSection(popup, english_caption, 1, entries);
+}
+
+std::string MenuItemText(const std::string& section, UINT id, const std::string& built_in) {
+    if (auto value = ReadActive(section, IdKey(id), kMaxMenuText)) {
+        return *value;
+    }
+    return built_in;
+}
+
 HPROPSHEETPAGE CreateTranslatedPage(PROPSHEETPAGEA* page) {
     if (page == nullptr) {
         return nullptr;

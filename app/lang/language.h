@@ -44,6 +44,15 @@ void TranslateDialog(HWND dialog, int dialog_id);
 // For the tray menu after loading its resource (section "M_<id>"). Owner-drawn items are
 // translated only through `entries`; item data of any other kind is left alone.
 void TranslateMenu(HMENU menu, int menu_id, const OwnerDrawnEntries* entries = nullptr);
+// The same for a popup taken off its menu bar: its items are looked up in the section named
+// by its English caption on that bar (the tray menu's is "Quillory Menu").
+void TranslateMenuPopup(HMENU popup,
+                        const std::string& english_caption,
+                        const OwnerDrawnEntries* entries = nullptr);
+// The text of one item of a menu section (key "%05d" of `id`), at most 63 characters, from
+// the active file; `built_in` when no file is active or it has no such key. The tray menu
+// draws its own entries and asks for their texts here.
+std::string MenuItemText(const std::string& section, UINT id, const std::string& built_in);
 // CreatePropertySheetPageA with the translated tab title.
 HPROPSHEETPAGE CreateTranslatedPage(PROPSHEETPAGEA* page);
 // LoadStringA with the active file's STRING_TABLE first. Returns the length.

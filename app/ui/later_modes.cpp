@@ -63,20 +63,16 @@ bool SettingsSheetTakesMessage(MSG*) {
     return false;
 }
 
-bool TrayMenuHookInstalled() {
+bool SettingsSheetOpen() {
     return false;
 }
 
-void OwnIconCallback(HWND main_window, LPARAM mouse_message) {
-    if (mouse_message == WM_RBUTTONUP)
-        ShowNotAvailable(main_window, "The Quillory menu");
+// No password guards the menu yet.
+bool MenuPasswordGranted(HWND) {
+    return true;
 }
 
 void RefreshOwnTip(HWND) {}
-
-void OpenTrayMenuFromHotkey(HWND main_window) {
-    OwnIconCallback(main_window, WM_RBUTTONUP);
-}
 
 void CloseNotAvailableNotice(HWND main_window) {
     if (main_window)

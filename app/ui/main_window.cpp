@@ -109,6 +109,9 @@ void OnTimer(WPARAM id) {
         case kTimerLatePoll:
             LateInterceptionPoll();
             break;
+        case kTimerMenuAutoClose:
+            CloseTrayMenuWhenNotHovered();
+            break;
         case kTimerDragWatch:
             OwnIconDragTimer(app.main);
             break;
@@ -223,15 +226,18 @@ bool Handle(HWND window, UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         case WM_HOTKEY:
             HotkeyPressed(window, wp);
             return true;
+        case WM_MEASUREITEM:
+            *result = MeasureTrayMenuEntry(reinterpret_cast<MEASUREITEMSTRUCT*>(lp));
+            return *result != FALSE;
+        case WM_DRAWITEM:
+            *result = DrawTrayMenuEntry(reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+            return *result != FALSE;
         case WM_LBUTTONUP:
             return OwnIconDragDrop(window);
         case kOwnCallbackMessage:
             if (wp == 0) {
                 OwnIconDragEvent(window, static_cast<UINT>(lp));
-                if (lp == WM_LBUTTONDBLCLK)
-                    PostMessageA(window, WM_COMMAND, ID_CMD_SETTINGS, 0);
-                else
-                    OwnIconCallback(window, lp);
+                OwnIconCallback(window, lp);
             } else if (wp >= kFirstMinimizedUid) {
                 MinimizedIconCallback(window, wp, lp);
             }

@@ -70,6 +70,7 @@ constexpr UINT kOwnIconActive = 117;
 
 // FlagSounds bits, and the beep that honours them.
 constexpr uint32_t kSoundInterception = 0x1;
+constexpr uint32_t kSoundMenu = 0x2;  // the tray menu: refused openings, refused foreground
 constexpr uint32_t kSoundWatchdog = 0x8;
 void Sound(uint32_t bit, DWORD frequency, DWORD duration);
 

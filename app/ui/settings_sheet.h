@@ -7,6 +7,8 @@
 namespace qly {
 
 void OpenSettingsSheet(HWND main_window);
+// True while the sheet is on screen (hovering over the own icon then opens no menu).
+bool SettingsSheetOpen();
 // The main loop offers the sheet every message the main window did not take; the sheet
 // also notices there that it was closed (and saves, or opens again on the same page).
 // True when the sheet took the message.

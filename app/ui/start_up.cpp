@@ -26,6 +26,7 @@
 #include "app/ui/interception_watchdog.h"
 #include "app/ui/own_icon.h"
 #include "app/ui/settings_sheet.h"
+#include "app/ui/tray_menu.h"
 #include "hooklib/handle_cast.h"
 #include "hooklib/hook_protocol.h"
 #include "hooklib/qlydll.h"
@@ -292,6 +293,7 @@ void ReleaseTheTray() {
     }
     UninstallHooks();
     NotifyIconDelete(app.main, 0);
+    ReleaseTrayMenuResources();
 }
 
 void EndSession(const StartSeams& seams) {

@@ -1,17 +1,26 @@
-// quillory_command.exe: sends a running Quillory one command of its main window, as setup
-// does to end it before an update, for scripts that drive the program from outside.
+// quillory_command.exe: drives a running Quillory from outside, for scripts (the demo, the
+// screenshots) as a user or setup would: a command of its main window, as setup sends to end
+// it before an update; a hotkey; a right click on its own tray icon; a key to its open tray
+// menu.
 //   quillory_command.exe COMMAND              e.g. 40001 exit, 1004 settings, 1005 about
 //   quillory_command.exe hotkey ID [TITLE]    the hotkey ID (0 menu, 1 settings, 2 minimize)
 //                                             as if pressed, with the top-level window
 //                                             titled TITLE in the foreground first
+//   quillory_command.exe menu                 the own icon's right-button release: opens
+//                                             the tray menu
+//   quillory_command.exe menu-open            asks only whether the tray menu is on screen
+//   quillory_command.exe menu-key VK          one key down to the open tray menu (40 down,
+//                                             38 up, 13 Enter, 27 Escape)
 // Exit code 0 when a running Quillory got the command, 1 when none runs (or the window
-// TITLE does not exist), 2 on bad usage.
+// TITLE does not exist, or no menu is open), 2 on bad usage.
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
 
 namespace {
+
+constexpr UINT kOwnCallbackMessage = 3024;
 
 bool Number(const char* text, unsigned long max, unsigned long* value) {
     char* end = nullptr;
@@ -30,18 +39,50 @@ bool BringToFront(const char* title) {
     return GetForegroundWindow() == window;
 }
 
+// The menu window ("#32768") of Quillory's process that is on screen.
+HWND MenuOf(HWND main) {
+    DWORD quillory = 0;
+    GetWindowThreadProcessId(main, &quillory);
+    for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
+         w = FindWindowExA(nullptr, w, "#32768", nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == quillory && IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc < 2)
+        return 2;
+    HWND main = FindWindowA("#32770", "Quillory");
+    unsigned long number = 0;
+    if (std::strcmp(argv[1], "menu") == 0) {
+        if (argc != 2)
+            return 2;
+        return main && PostMessageA(main, kOwnCallbackMessage, 0, WM_RBUTTONUP) ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "menu-open") == 0) {
+        if (argc != 2)
+            return 2;
+        return main && MenuOf(main) ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "menu-key") == 0) {
+        if (argc != 3 || !Number(argv[2], 0xFF, &number))
+            return 2;
+        HWND menu = main ? MenuOf(main) : nullptr;
+        return menu && PostMessageA(menu, WM_KEYDOWN, number, 0) ? 0 : 1;
+    }
     const bool hotkey = argc >= 3 && std::strcmp(argv[1], "hotkey") == 0;
     if (!hotkey && argc != 2)
         return 2;
     if (hotkey && argc > 4)
         return 2;
-    unsigned long number = 0;
     if (!Number(argv[hotkey ? 2 : 1], 0xFFFF, &number))
         return 2;
-    HWND main = FindWindowA("#32770", "Quillory");
     if (main == nullptr)
         return 1;
     if (!hotkey)

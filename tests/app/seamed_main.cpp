@@ -13,6 +13,12 @@
 //   QLY_TEST_FAULT_ICON=N           the rules fault (an access violation inside a call that
 //                                   cannot throw) when they copy the icon handle N, which
 //                                   happens under the interception lock on the receiver thread
+//   QLY_TEST_MENU_LOG=PATH          the tray menu appends to PATH what it holds when it opens
+//                                   ("open x=X y=Y flags=0xF hover=H", one "entry id=ID
+//                                   column=C text=T" per line from the top, "tracking"), each
+//                                   entry it draws ("draw id=ID rect=L,T,R,B text=T", in the
+//                                   menu window's client coordinates) and how it ended
+//                                   ("closed command=ID"): another process cannot read a menu
 //   QLY_TEST_AUTOSTART_WAITS=relaunch_off,relaunch_second,shortcut   the waits of -r (autostart
 //                                   off), -r beside a running instance and -C, in ms
 //   QLY_TEST_COMMAND_LINES=PATH     every start appends its command line to PATH, so a test
@@ -25,15 +31,18 @@
 //                                   PATH.done is created
 #include <windows.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/diag/win_error.h"
 #include "app/interception/interception_state.h"
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
 #include "app/ui/start_up.h"
+#include "app/ui/tray_menu.h"
 
 namespace {
 
@@ -150,6 +159,38 @@ class FaultyRules : public qly::PlatformRuleEnvironment {
     }
 };
 
+char g_menu_log[MAX_PATH];
+
+void MenuLog(const char* format, ...) {
+    FILE* f = std::fopen(g_menu_log, "ab");
+    if (f == nullptr)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(f, format, args);
+    va_end(args);
+    std::fputc('\n', f);
+    std::fclose(f);
+}
+
+void WatchTheMenu() {
+    qly::TrayMenuObserver observer;
+    observer.built = [](const std::vector<qly::TrayMenuLine>& lines, POINT at, UINT flags,
+                        bool hover) {
+        MenuLog("open x=%ld y=%ld flags=0x%x hover=%d", at.x, at.y, flags, hover ? 1 : 0);
+        for (const qly::TrayMenuLine& line : lines)
+            MenuLog("entry id=%u column=%d text=%s", line.id, line.new_column ? 1 : 0,
+                    line.text.c_str());
+        MenuLog("tracking");
+    };
+    observer.drawn = [](uint32_t id, const RECT& r, const std::string& text) {
+        MenuLog("draw id=%u rect=%ld,%ld,%ld,%ld text=%s", id, r.left, r.top, r.right, r.bottom,
+                text.c_str());
+    };
+    observer.closed = [](uint32_t command) { MenuLog("closed command=%u", command); };
+    qly::SetTrayMenuObserver(observer);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
@@ -193,5 +234,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
             std::fclose(f);
         }
     }
+    if (GetEnvironmentVariableA("QLY_TEST_MENU_LOG", g_menu_log, sizeof g_menu_log))
+        WatchTheMenu();
     return qly::QuilloryMain(instance, command_line, seams);
 }

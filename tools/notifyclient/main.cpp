@@ -367,6 +367,9 @@ int RunScript(const std::vector<Statement>& script) {
         } else if (st.verb == "sleep" && st.args.size() == 1 && Number(st.args[0], &n)) {
             if (!Pump(n))
                 return 0;
+        } else if (st.verb == "hang" && st.args.size() == 1 && Number(st.args[0], &n)) {
+            // A program that stops answering: its windows get no message for this long.
+            Sleep(n);
         } else if (st.verb == "wait-file" && !st.args.empty()) {
             uint32_t timeout = INFINITE;
             if (st.args.size() > 1 && !Number(st.args[1], &timeout))
