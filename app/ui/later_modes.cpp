@@ -6,7 +6,6 @@
 #include "app/diag/modeless_message.h"
 #include "app/setup/setup_modes.h"
 #include "app/ui/not_available.h"
-#include "app/ui/own_icon.h"
 #include "app/ui/program_state.h"
 #include "app/ui/settings_sheet.h"
 #include "app/ui/tray_menu.h"
@@ -71,8 +70,6 @@ void OwnIconCallback(HWND main_window, LPARAM mouse_message) {
     if (mouse_message == WM_RBUTTONUP)
         ShowNotAvailable(main_window, "The Quillory menu");
 }
-
-void RefreshOwnTip(HWND) {}
 
 void OpenTrayMenuFromHotkey(HWND main_window) {
     OwnIconCallback(main_window, WM_RBUTTONUP);
