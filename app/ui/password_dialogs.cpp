@@ -157,6 +157,10 @@ bool PasswordGranted(HWND owner) {
     return AskPassword(owner, false);
 }
 
+bool MenuPasswordGranted(HWND owner) {
+    return g_settings_password.ask_before_menu == 0 || PasswordGranted(owner);
+}
+
 bool ChangePassword(HWND owner, const SettingsPassword& current, SettingsPassword& pending) {
     ChangeRequest request{&current, &pending};
     return DialogBoxParamA(App().instance, MAKEINTRESOURCEA(IDD_CHANGE_PASSWORD), owner, ChangeProc,

@@ -14,6 +14,9 @@ namespace qly {
 // seconds ago, or the user now types the right one (a wrong one keeps the dialog open;
 // Cancel refuses). A correct entry starts the grace anew.
 bool PasswordGranted(HWND owner);
+// The tray menu's guard: PasswordGranted, but only while the password is also asked before
+// the menu.
+bool MenuPasswordGranted(HWND owner);
 // The same, but with `force` the grace does not spare the dialog.
 bool AskPassword(HWND owner, bool force);
 
