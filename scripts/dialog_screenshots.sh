@@ -82,6 +82,38 @@ for language in builtin english german french; do
     wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || true
     wait "$quillory" || true
 done
+
+# The About box paints its own face, which no template shows, and the password dialog is
+# centred by the program: both are photographed as the running program shows them, with a
+# settings password "Quillory" stored in its scrambled form.
+wine reg delete "$key" /f >/dev/null 2>&1 || true
+read -r word bytes < <(python3 - <<'PY'
+typed = b"Quillory"
+state, out = 0xC3, []
+for c in typed:
+    state ^= c
+    state = ((state >> 1) | (state << 7)) & 0xFF
+    out.append(state)
+w = (len(typed) & 0x7FFFFFFF) ^ 0x3C9E51A7
+w = ((w >> 13) | (w << 19)) & 0xFFFFFFFF
+print(w, bytes(out).hex())
+PY
+)
+wine reg add "$key" /v hot_key_vkey_00 /t REG_DWORD /d "$word" /f >/dev/null 2>&1
+wine reg add "$key" /v hot_key_mod_00 /t REG_BINARY /d "$bytes" /f >/dev/null 2>&1
+wine reg add "$key" /v FlagSounds /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# trayhost from the tray menu above is still there.
+wine "$bin/quillory.exe" >/dev/null 2>&1 &
+qly_pid=$!
+sleep 4
+wine "$bin/quillory_command.exe" 1005 >/dev/null 2>&1 || echo "About box: Quillory was not running" >>"$out/problems.txt"
+sleep 1.5
+import -display "$DISPLAY" -window root "$out/101_about_running.png"
+wine "$bin/quillory_command.exe" 1004 >/dev/null 2>&1 &
+sleep 2.5
+import -display "$DISPLAY" -window root "$out/121_password_running.png"
+kill "$qly_pid" 2>/dev/null || true
+wine reg delete "$key" /f >/dev/null 2>&1 || true
 echo "screenshots in $out"
 if [ -s "$out/problems.txt" ]; then
     echo "layout problems:"

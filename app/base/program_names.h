@@ -39,4 +39,8 @@ inline constexpr char kHookMessageName[] = "QUILLORY_WM_USER_QLY_HOOK_MSG";
 // of windows minimised to the tray (uID 4096 and up).
 inline constexpr uint32_t kOwnCallbackMessage = 3024;
 
+// The maker's addresses, shown in the About box and opened from it and from "Tell a friend...".
+inline constexpr char kMakerWebAddress[] = "http://www.karnoveldahus.example/quillory/";
+inline constexpr char kMakerMailAddress[] = "quillory@karnoveldahus.example";
+
 }  // namespace qly

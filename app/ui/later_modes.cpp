@@ -6,7 +6,6 @@
 #include "app/diag/modeless_message.h"
 #include "app/setup/setup_modes.h"
 #include "app/ui/not_available.h"
-#include "app/ui/own_icon.h"
 #include "app/ui/program_state.h"
 #include "app/ui/settings_sheet.h"
 #include "app/ui/tray_menu.h"
@@ -67,12 +66,6 @@ bool SettingsSheetOpen() {
     return false;
 }
 
-// No password guards the menu yet.
-bool MenuPasswordGranted(HWND) {
-    return true;
-}
-
-void RefreshOwnTip(HWND) {}
 
 void CloseNotAvailableNotice(HWND main_window) {
     if (main_window)

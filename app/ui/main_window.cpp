@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include "app/autostart/own_autostart.h"
 #include "app/base/program_names.h"
@@ -14,11 +15,13 @@
 #include "app/lang/language.h"
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
+#include "app/ui/about_box.h"
 #include "app/ui/hotkeys.h"
 #include "app/ui/interception_watchdog.h"
 #include "app/ui/not_available.h"
 #include "app/ui/own_icon.h"
 #include "app/ui/own_icon_drag.h"
+#include "app/ui/password_dialogs.h"
 #include "app/ui/settings_sheet.h"
 #include "app/ui/tray_menu.h"
 #include "hooklib/hook_protocol.h"
@@ -139,7 +142,8 @@ void OnCommand(WPARAM command) {
         case ID_CMD_SETTINGS:
             HidePanel();
             PurgeDeadItems(true);
-            OpenSettingsSheet(app.main);
+            if (PasswordGranted(app.main))
+                OpenSettingsSheet(app.main);
             break;
         case ID_CMD_ABOUT:
             ShowPanel();
@@ -150,6 +154,9 @@ void OnCommand(WPARAM command) {
             break;
         case ID_CMD_HELP:
             OpenHelp();
+            break;
+        case ID_CMD_TELL_A_FRIEND:
+            TellAFriend(app.main);
             break;
         default:
             break;
@@ -166,7 +173,7 @@ void OnHookNotice(WPARAM code, LPARAM lparam) {
             break;
         case kHookRegistryChanged:
             DispatchRegistryNotice(code, lparam);
-            SetTimer(App().main, kTimerOwnTip, 25000, nullptr);
+            SetTimer(App().main, kTimerOwnTip, App().own_tip_period_ms, nullptr);
             break;
         default:
             DispatchRegistryNotice(code, lparam);
@@ -232,8 +239,18 @@ bool Handle(HWND window, UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         case WM_DRAWITEM:
             *result = DrawTrayMenuEntry(reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
             return *result != FALSE;
+        case WM_PAINT:
+            PaintAboutBox(window);
+            return true;
+        case WM_MOUSEMOVE:
+            if (GetCapture() != window)
+                AboutMouseMove(window, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            return true;
         case WM_LBUTTONUP:
-            return OwnIconDragDrop(window);
+            // A drag of the own icon holds the capture; its release is the drop, not a click.
+            if (!OwnIconDragDrop(window))
+                AboutClick(window, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            return true;
         case kOwnCallbackMessage:
             if (wp == 0) {
                 OwnIconDragEvent(window, static_cast<UINT>(lp));
@@ -306,7 +323,7 @@ void PumpMessagesFor(DWORD total_ms) {
 }
 
 void HidePanel() {
-    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    SetCursor(App().cursors[1] ? App().cursors[1] : LoadCursorA(nullptr, IDC_ARROW));
     Park();
     ShowPanelButtons(SW_HIDE);
 }

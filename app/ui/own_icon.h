@@ -1,11 +1,12 @@
-// The program's own tray icon beyond its callbacks: the tip that counts the icons.
+// The program's own tray icon beyond its callbacks: its tip.
 #pragma once
 
 #include <windows.h>
 
 namespace qly {
 
-// Rebuilds the own icon's tip text (the count of icons and hidden icons).
+// Rebuilds the own icon's tip (name, menu hotkey, rights) and gives it to the tray with the
+// current icon. Runs at start, after the hotkeys change and on the own-tip timer.
 void RefreshOwnTip(HWND main_window);
 
 }  // namespace qly

@@ -19,6 +19,7 @@ struct WatchdogPeriods {
     UINT lost_tray_ms = 30000;     // a shell that restarts gets this long before we ask
 };
 
+using TickCountFunction = DWORD (*)();
 using ExitWindowsFunction = BOOL (*)(UINT flags, DWORD reason);
 
 enum class ExitAction : uint32_t { kNone = 0, kLogOff = 1, kRestart = 2 };
@@ -45,6 +46,10 @@ struct ProgramState {
     HICON window_icon = nullptr;  // resource 115, for windows without an icon of their own
     HCURSOR cursors[3] = {};
     WatchdogPeriods periods;
+    // How long after a registry change the own tip is rebuilt, and then how often.
+    UINT own_tip_period_ms = 25000;
+    // The clock of the password's grace; tests replace it.
+    TickCountFunction tick_count = GetTickCount;
     ExitWindowsFunction exit_windows = nullptr;
 };
 

@@ -313,6 +313,9 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
     ProgramState& app = App();
     app.instance = instance;
     app.periods = seams.periods;
+    app.own_tip_period_ms = seams.own_tip_period_ms;
+    if (seams.tick_count)
+        app.tick_count = seams.tick_count;
     WM_USER_QLY_HOOK_MSG = RegisterWindowMessageA(kHookMessageName);
     WM_USER_TASKBAR_CREATED = RegisterWindowMessageA("TaskbarCreated");
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);

@@ -26,6 +26,8 @@ struct StartSeams {
     void (*at_shutdown)() = nullptr;             // runs as the shutdown's first step
     WatchdogPeriods periods;
     AutostartWaits waits;
+    UINT own_tip_period_ms = 25000;
+    TickCountFunction tick_count = nullptr;  // null: GetTickCount
 };
 
 int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams& seams);

@@ -22,6 +22,7 @@
 #include "app/ui/controls/popup_menu.h"
 #include "app/ui/hotkeys.h"
 #include "app/ui/menu_input_hooks.h"
+#include "app/ui/password_dialogs.h"
 #include "app/ui/program_state.h"
 #include "app/ui/settings_sheet.h"
 #include "app/ui/tray_menu_model.h"

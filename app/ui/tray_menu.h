@@ -49,9 +49,6 @@ bool DrawTrayMenuEntry(const DRAWITEMSTRUCT* draw);
 // At exit: what the menu keeps between openings (its font).
 void ReleaseTrayMenuResources();
 
-// Whether the menu may open: true when no password guards it, or the user gave it.
-bool MenuPasswordGranted(HWND main_window);
-
 // What the built menu holds, top to bottom, for whoever watches it (a test).
 struct TrayMenuLine {
     uint32_t id = 0;  // 0 for the separator

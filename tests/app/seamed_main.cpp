@@ -28,12 +28,23 @@
 //                                   Tray Programs page's SetRule) and "default FLAGS" (the
 //                                   Advanced page's DefaultFlags); then the settings are
 //                                   saved as when the dialog closes, PATH is deleted and
-//                                   PATH.done is created
+//                                   PATH.done is created; also "hotkey ID MOD VKEY" (a
+//                                   hotkey changed in memory, the tip left as it was)
+//   QLY_TEST_OWN_TIP_PERIOD=MS      the own tip's refresh period after a registry change
+//   QLY_TEST_CLOCK=PATH             the password's clock reads the decimal tick count in PATH
+//                                   (GetTickCount while PATH is missing)
+//   QLY_TEST_CHANGE_PASSWORD=PATH   whenever PATH appears, the Change-password dialog opens
+//                                   on a copy of the stored password (as the settings page
+//                                   does); PATH's first line is the new password the test
+//                                   will type. On OK the copy is applied and saved as when
+//                                   the settings close. PATH is deleted and PATH.done says
+//                                   "result R length L matches M" (M: the copy is that text)
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,6 +52,7 @@
 #include "app/interception/interception_state.h"
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
+#include "app/ui/password_dialogs.h"
 #include "app/ui/start_up.h"
 #include "app/ui/tray_menu.h"
 
@@ -103,6 +115,10 @@ void ApplyRuleChange(const char* line) {
     unsigned uid = 0, flags = 0;
     if (std::sscanf(line, "rule %llx %u %x", &window, &uid, &flags) == 3) {
         qly::SetRule(window, uid, flags, nullptr);
+    } else if (unsigned id = 0, mod = 0, vkey = 0;
+               std::sscanf(line, "hotkey %u %x %x", &id, &mod, &vkey) == 3 && id < 3) {
+        qly::g_settings.hot_key_mod[id] = mod;
+        qly::g_settings.hot_key_vkey[id] = vkey;
     } else if (std::sscanf(line, "default %x", &flags) == 1) {
         const uint32_t old_tray_bit = qly::g_settings.default_flags & 1;
         qly::g_settings.default_flags = flags;
@@ -134,6 +150,56 @@ DWORD WINAPI RuleChanges(void*) {
             CreateFileA(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (mark != INVALID_HANDLE_VALUE)
             CloseHandle(mark);
+    }
+}
+
+char g_clock_file[MAX_PATH];
+
+DWORD FileClock() {
+    unsigned long ticks = 0;
+    FILE* f = std::fopen(g_clock_file, "rb");
+    if (f == nullptr)
+        return GetTickCount();
+    const int n = std::fscanf(f, "%lu", &ticks);
+    std::fclose(f);
+    return n == 1 ? static_cast<DWORD>(ticks) : GetTickCount();
+}
+
+char g_change_password[MAX_PATH];
+
+void WriteText(const std::string& path, const char* text) {
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fputs(text, f);
+        std::fclose(f);
+    }
+}
+
+DWORD WINAPI ChangePasswordRequests(void*) {
+    while (qly::MainWindow() == nullptr)
+        Sleep(10);
+    for (;;) {
+        FILE* f = std::fopen(g_change_password, "rb");
+        if (f == nullptr) {
+            Sleep(20);
+            continue;
+        }
+        char typed[300] = {};
+        if (std::fgets(typed, sizeof typed, f) == nullptr)
+            typed[0] = 0;
+        std::fclose(f);
+        typed[std::strcspn(typed, "\r\n")] = 0;
+        DeleteFileA(g_change_password);
+        qly::SettingsPassword pending = qly::g_settings_password;
+        const bool ok = qly::ChangePassword(nullptr, qly::g_settings_password, pending);
+        if (ok) {
+            qly::InterceptionGuard lock(qly::InterceptionLock());
+            qly::g_settings_password = pending;
+            qly::SaveSettings();
+        }
+        char report[96];
+        std::snprintf(report, sizeof report, "result %d length %u matches %d\n", ok ? 1 : 2,
+                      pending.length, qly::PasswordMatches(pending, typed) ? 1 : 0);
+        WriteText(std::string(g_change_password) + ".done", report);
     }
 }
 
@@ -213,6 +279,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     }
     if (GetEnvironmentVariableA("QLY_TEST_RULE_CHANGES", g_rule_changes, sizeof g_rule_changes)) {
         if (HANDLE t = CreateThread(nullptr, 0, RuleChanges, nullptr, 0, nullptr))
+            CloseHandle(t);
+    }
+    char tip_period[16] = {};
+    if (GetEnvironmentVariableA("QLY_TEST_OWN_TIP_PERIOD", tip_period, sizeof tip_period))
+        seams.own_tip_period_ms = static_cast<UINT>(std::strtoul(tip_period, nullptr, 10));
+    if (GetEnvironmentVariableA("QLY_TEST_CLOCK", g_clock_file, sizeof g_clock_file))
+        seams.tick_count = FileClock;
+    if (GetEnvironmentVariableA("QLY_TEST_CHANGE_PASSWORD", g_change_password,
+                                sizeof g_change_password)) {
+        if (HANDLE t = CreateThread(nullptr, 0, ChangePasswordRequests, nullptr, 0, nullptr))
             CloseHandle(t);
     }
     char fault[32] = {};
