@@ -17,10 +17,13 @@ const std::map<std::string, uint32_t> kBase = {{"LateIntercept", 0},
                                                {"FlagSounds", 0},
                                                {"HighPriority", 0}};
 
+// Whole or not at all: Quillory polls for the file and must never read it half written.
 void WriteText(const std::string& path, const std::string& text) {
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+    const std::string part = path + ".part";
+    if (FILE* f = std::fopen(part.c_str(), "wb")) {
         std::fputs(text.c_str(), f);
         std::fclose(f);
+        MoveFileExA(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
     }
 }
 

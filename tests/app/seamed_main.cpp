@@ -167,10 +167,14 @@ DWORD FileClock() {
 
 char g_change_password[MAX_PATH];
 
+// Written whole under another name and then renamed, so that a test that sees the file
+// never reads it half written.
 void WriteText(const std::string& path, const char* text) {
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+    const std::string part = path + ".part";
+    if (FILE* f = std::fopen(part.c_str(), "wb")) {
         std::fputs(text, f);
         std::fclose(f);
+        MoveFileExA(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
     }
 }
 
