@@ -18,13 +18,6 @@ namespace qly {
 
 HMODULE g_this_module = nullptr;
 
-uint64_t ProcessStartTime(HANDLE process) {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
-        return 0;
-    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
 namespace {
 
 constexpr UINT kMsgFilterAdd = 1;  // MSGFLT_ADD

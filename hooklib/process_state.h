@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "hooklib/process_start_time.h"
+
 namespace qly {
 
 // This library's module in the current process.
@@ -40,8 +42,6 @@ LRESULT MoveTrayButton(uint64_t owner, uint32_t uid, int32_t target, bool raw);
 // Posts a hook notice to the main program's receiver window.
 void PostHookNotice(WPARAM code);
 
-// The creation time of a process as one number, or 0 when it cannot be read.
-uint64_t ProcessStartTime(HANDLE process);
 
 // The tray's own procedure, and the forward of one notify request (WM_COPYDATA, dwData 1)
 // to the main program with its answer carried out.

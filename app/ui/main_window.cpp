@@ -35,20 +35,6 @@ namespace {
 constexpr int kParkOffset = 2048;
 constexpr UINT kParkFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING;
 
-void CentreOverParent(HWND window) {
-    HWND parent = GetParent(window);
-    RECT outer;
-    if (parent == nullptr || !GetWindowRect(parent, &outer))
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &outer, 0);
-    RECT own;
-    GetWindowRect(window, &own);
-    const int w = own.right - own.left;
-    const int h = own.bottom - own.top;
-    SetWindowPos(window, nullptr, outer.left + (outer.right - outer.left - w) / 2,
-                 outer.top + (outer.bottom - outer.top - h) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void ShowPanelButtons(int command) {
     for (int id : {ID_CMD_OK, ID_CMD_HELP, ID_CMD_TELL_A_FRIEND})
         ShowWindow(GetDlgItem(App().main, id), command);
@@ -184,7 +170,7 @@ void OnHookNotice(WPARAM code, LPARAM lparam) {
 void OnInitDialog(HWND window) {
     ProgramState& app = App();
     app.main = window;
-    CentreOverParent(window);
+    CentreWindow(window, GetParent(window), false);
     {
         InterceptionGuard lock(InterceptionLock());
         LoadSettings();
@@ -277,6 +263,29 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 }  // namespace
+
+void CentreWindow(HWND window, HWND over, bool over_client) {
+    RECT outer;
+    bool have = false;
+    if (over != nullptr && IsWindowVisible(over)) {
+        if (over_client) {
+            have = GetClientRect(over, &outer) != FALSE;
+            MapWindowPoints(over, nullptr, reinterpret_cast<POINT*>(&outer), 2);
+        } else {
+            have = GetWindowRect(over, &outer) != FALSE;
+        }
+        have = have && MonitorFromRect(&outer, MONITOR_DEFAULTTONULL) != nullptr;
+    }
+    if (!have)
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &outer, 0);
+    RECT own;
+    GetWindowRect(window, &own);
+    const int w = own.right - own.left;
+    const int h = own.bottom - own.top;
+    SetWindowPos(window, nullptr, outer.left + (outer.right - outer.left - w) / 2,
+                 outer.top + (outer.bottom - outer.top - h) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 HWND CreateMainWindow() {
     ProgramState& app = App();

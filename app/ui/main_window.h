@@ -12,6 +12,10 @@ namespace qly {
 
 // Creates the main window from dialog 101 with its title, styles and icon; null on failure.
 HWND CreateMainWindow();
+// Centres `window` over `over` (its client area when asked), or over the work area when
+// there is none. A window parked off the screen (the main window while the About box is
+// hidden) lies on no monitor and counts as none, or the dialog would be out of reach.
+void CentreWindow(HWND window, HWND over, bool over_client);
 
 // Pumps the thread's messages for `total_ms` in slices of at most 200 ms.
 void PumpMessagesFor(DWORD total_ms);

@@ -16,6 +16,7 @@
 #include "app/ui/program_state.h"
 #include "hooklib/handle_cast.h"
 #include "hooklib/minimized_record.h"
+#include "hooklib/process_start_time.h"
 
 namespace qly {
 
@@ -85,10 +86,7 @@ static_assert(sizeof(kMinimizedWindowsKeyPath) > sizeof(kSettingsKeyPath) &&
 uint64_t StartTimeOf(DWORD process_id) {
     UniqueKernelHandle process(
         OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-    FILETIME created, exited, kernel, user;
-    if (!process || !GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
-        return 0;
-    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    return process ? ProcessStartTime(process.get()) : 0;
 }
 
 // While a window is in the tray, a record of it in the registry lets the library in the

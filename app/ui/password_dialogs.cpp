@@ -6,6 +6,7 @@
 #include "app/diag/log.h"
 #include "app/lang/language.h"
 #include "app/settings/settings_store.h"
+#include "app/ui/main_window.h"
 #include "app/ui/password_grace.h"
 #include "app/ui/program_state.h"
 #include "resources/resource.h"
@@ -25,35 +26,8 @@ std::string FieldText(HWND dialog, int id) {
     return text;
 }
 
-// Centred over the owner (its client area when asked), or over the work area without one.
-// The main window owns the dialog while it is parked off the screen: an owner that lies on
-// no monitor counts as none, or the dialog would be out of reach.
-void Centre(HWND dialog, bool over_client) {
-    HWND owner = GetWindow(dialog, GW_OWNER);
-    RECT outer;
-    bool have = false;
-    if (owner != nullptr && IsWindowVisible(owner)) {
-        if (over_client) {
-            have = GetClientRect(owner, &outer) != FALSE;
-            MapWindowPoints(owner, nullptr, reinterpret_cast<POINT*>(&outer), 2);
-        } else {
-            have = GetWindowRect(owner, &outer) != FALSE;
-        }
-        have = have && MonitorFromRect(&outer, MONITOR_DEFAULTTONULL) != nullptr;
-    }
-    if (!have)
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &outer, 0);
-    RECT own;
-    GetWindowRect(dialog, &own);
-    const int w = own.right - own.left;
-    const int h = own.bottom - own.top;
-    SetWindowPos(dialog, nullptr, outer.left + (outer.right - outer.left - w) / 2,
-                 outer.top + (outer.bottom - outer.top - h) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void PrepareDialog(HWND dialog, int dialog_id, bool over_client) {
-    Centre(dialog, over_client);
+    CentreWindow(dialog, GetWindow(dialog, GW_OWNER), over_client);
     TranslateDialog(dialog, dialog_id);
     for (int id : {IDC_PW_EDIT, IDC_CPW_OLD, IDC_CPW_NEW, IDC_CPW_AGAIN})
         SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kFieldMax, 0);
