@@ -53,22 +53,22 @@ void ShowAgain(const MinimizedWindowRecord& r) {
 
 int RestoreRecordedWindows() {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kMinimizedWindowsKeyPath, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kMinimizedWindowsKeyPath, 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
         return 0;
     int shown = 0;
-    // Each value is deleted once read, so the walk always reads index 0; the bound keeps a
-    // value that cannot be deleted from holding the walk forever.
-    for (int walked = 0; walked < 4096; ++walked) {
+    // Read by index, never deleted one by one: a value that is not ours (a long name, the
+    // wrong size or type) is skipped and cannot hold up the records behind it. The key goes
+    // as a whole afterwards.
+    for (DWORD index = 0; index < 4096; ++index) {
         char name[64];
         DWORD name_size = sizeof name;
         unsigned char data[sizeof(MinimizedWindowRecord) + 1];
         DWORD data_size = sizeof data;
         DWORD type = 0;
-        const LONG read = RegEnumValueA(key, 0, name, &name_size, nullptr, &type, data, &data_size);
+        const LONG read =
+            RegEnumValueA(key, index, name, &name_size, nullptr, &type, data, &data_size);
         if (read == ERROR_NO_MORE_ITEMS)
-            break;
-        if (read != ERROR_SUCCESS && read != ERROR_MORE_DATA)
             break;
         MinimizedWindowRecord record;
         if (read == ERROR_SUCCESS && type == REG_BINARY &&
@@ -76,10 +76,9 @@ int RestoreRecordedWindows() {
             ShowAgain(record);
             ++shown;
         }
-        if (RegDeleteValueA(key, name) != ERROR_SUCCESS)
-            break;
     }
     RegCloseKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kMinimizedWindowsKeyPath);
     return shown;
 }
 

@@ -322,7 +322,7 @@ TEST_F(Minimize, WindowsInTheTrayComeBackFromTheShellWhenQuilloryIsKilled) {
     GetWindowRect(placed, &after);
     EXPECT_EQ(after.left, before.left);
     EXPECT_EQ(after.bottom, before.bottom);
-    EXPECT_EQ(RecordCount(), 0) << "the shell left the records behind";
+    EXPECT_EQ(RecordCount(), -1) << "the shell left the records behind";
 }
 
 TEST_F(App, WindowsAKilledRunKeptInTheTrayComeBackAtTheNextStart) {
@@ -348,6 +348,14 @@ TEST_F(App, WindowsAKilledRunKeptInTheTrayComeBackAtTheNextStart) {
     // A record whose handle now names a window of another process: left alone.
     HWND stranger = windows.Make("Someone else's", 0, nullptr, false, true);
     ForgeRecord(stranger, q->Id());
+    // A value that is no record, listed before the others: skipped, it holds nothing up.
+    HKEY records = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, qly::kMinimizedWindowsKeyPath, 0, KEY_SET_VALUE,
+                            &records),
+              ERROR_SUCCESS);
+    const std::string stray(100, '0');
+    RegSetValueExA(records, stray.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>("x"), 1);
+    RegCloseKey(records);
     ASSERT_TRUE(q->Kill());
     Sleep(500);
     EXPECT_FALSE(IsWindowVisible(placed));
@@ -363,7 +371,7 @@ TEST_F(App, WindowsAKilledRunKeptInTheTrayComeBackAtTheNextStart) {
     EXPECT_EQ(after.top, before.top);
     EXPECT_EQ(after.right, before.right);
     EXPECT_FALSE(IsWindowVisible(stranger)) << "a reused handle's window was shown";
-    EXPECT_EQ(RecordCount(), 0) << "records stayed after they were used";
+    EXPECT_EQ(RecordCount(), -1) << "records stayed after they were used";
     ASSERT_TRUE(q->Exit());
 }
 
