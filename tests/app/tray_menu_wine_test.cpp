@@ -400,14 +400,17 @@ TEST_F(App, CtrlShiftAndTheContextMenuKeyMakeRightAndDoubleClicksInTheFormOfTheI
     }
 }
 
-// Mouse buttons pressed and released through the system's input, as the user clicks.
+// Mouse buttons pressed and released through the system's input, as the user clicks. A
+// button stays down a while, as a finger holds it: the menu's hook polls for the second
+// press of a double click, and a press shorter than a busy machine's poll would be missed.
 void Mouse(const std::vector<DWORD>& events) {
     for (DWORD event : events) {
         INPUT input = {};
         input.type = INPUT_MOUSE;
         input.mi.dwFlags = event;
         SendInput(1, &input, sizeof input);
-        Sleep(60);
+        const bool down = event == MOUSEEVENTF_LEFTDOWN || event == MOUSEEVENTF_RIGHTDOWN;
+        Sleep(down ? 150 : 40);
     }
 }
 
