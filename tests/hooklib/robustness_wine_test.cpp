@@ -259,12 +259,18 @@ TEST(Robustness, ToolbarOfForeignButtonsFaultsNothingAndTheTrayWorksOn) {
     WatchedTrayHost host("--foreign-toolbar");
     ASSERT_NE(host.Tray(), nullptr) << host.Error();
     ASSERT_TRUE(rx.WaitForNotice(qly::kHookNoticeAcquired));
-    HWND notify = nullptr;
-    for (int i = 0; i < 250 && (notify == nullptr || FindSpecialWindows() < 2); ++i) {
-        notify = FindWindowExW(host.Tray(), nullptr, L"TrayNotifyWnd", nullptr);
+    // trayhost builds its foreign toolbar after the tray window the hook already took: wait
+    // for that toolbar itself, and for the search to have found it.
+    HWND foreign = nullptr;
+    for (int i = 0; i < 250; ++i) {
+        HWND notify = FindWindowExW(host.Tray(), nullptr, L"TrayNotifyWnd", nullptr);
+        foreign = notify ? FindWindowExW(notify, nullptr, L"ToolbarWindow32", L"Foreign Toolbar")
+                         : nullptr;
+        if (foreign && FindSpecialWindows() >= 2 &&
+            g_hwnd_tray_toolbar == reinterpret_cast<uintptr_t>(foreign))
+            break;
         Sleep(20);
     }
-    HWND foreign = FindWindowExW(notify, nullptr, L"ToolbarWindow32", L"Foreign Toolbar");
     ASSERT_NE(foreign, nullptr);
     ASSERT_EQ(g_hwnd_tray_toolbar, reinterpret_cast<uintptr_t>(foreign))
         << "the search must take the foreign toolbar for this test to mean anything";
