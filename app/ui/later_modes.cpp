@@ -1,13 +1,12 @@
 // The bodies of the parts that are not built yet, in one place until each part replaces
 // its own (the headers are already where the parts will live). A mode the user asked for
-// by name (setup, removal, settings) tells them in a notice that it is not available in
+// by name (setup, removal) tells them in a notice that it is not available in
 // this version; the rest write a log line and do nothing visible.
 #include "app/diag/log.h"
 #include "app/diag/modeless_message.h"
 #include "app/setup/setup_modes.h"
 #include "app/ui/not_available.h"
 #include "app/ui/program_state.h"
-#include "app/ui/settings_sheet.h"
 #include "app/ui/tray_menu.h"
 
 namespace qly {
@@ -53,19 +52,6 @@ int RunSetupMode(int, const char*) {
 int RunUninstallMode(bool, bool, const char*) {
     return NotAvailableMode("Removal");
 }
-
-void OpenSettingsSheet(HWND main_window) {
-    ShowNotAvailable(main_window, "The settings dialog");
-}
-
-bool SettingsSheetTakesMessage(MSG*) {
-    return false;
-}
-
-bool SettingsSheetOpen() {
-    return false;
-}
-
 
 void CloseNotAvailableNotice(HWND main_window) {
     if (main_window)

@@ -16,6 +16,7 @@
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
 #include "app/ui/about_box.h"
+#include "app/ui/help.h"
 #include "app/ui/hotkeys.h"
 #include "app/ui/interception_watchdog.h"
 #include "app/ui/not_available.h"
@@ -65,11 +66,6 @@ void ShowMain(int command) {
     RECT r;
     if (GetWindowRect(main, &r) && r.left < 0 && r.top < 0)
         SetWindowPos(main, nullptr, r.left + kParkOffset, r.top + kParkOffset, 0, 0, kParkFlags);
-}
-
-void OpenHelp() {
-    WinHelpA(App().main, App().help_file.c_str(), HELP_KEY,
-             reinterpret_cast<ULONG_PTR>("Quick Start"));
 }
 
 void OnTimer(WPARAM id) {
@@ -128,8 +124,7 @@ void OnCommand(WPARAM command) {
         case ID_CMD_SETTINGS:
             HidePanel();
             PurgeDeadItems(true);
-            if (PasswordGranted(app.main))
-                OpenSettingsSheet(app.main);
+            OpenSettingsSheet(app.main);
             break;
         case ID_CMD_ABOUT:
             ShowPanel();
@@ -139,7 +134,7 @@ void OnCommand(WPARAM command) {
             HidePanel();
             break;
         case ID_CMD_HELP:
-            OpenHelp();
+            OpenHelpQuickStart(app.main);
             break;
         case ID_CMD_TELL_A_FRIEND:
             TellAFriend(app.main);

@@ -6,6 +6,11 @@
 
 namespace qly {
 
+// Opens the sheet on the remembered page, after the password when one is set (at most once
+// in 15 seconds). A sheet already open comes to the front with a warning beep instead.
+// Returns whether a sheet was created.
+bool OpenSettingsDialog(HWND main_window);
+// The same for callers that do not care about the answer (the Settings command).
 void OpenSettingsSheet(HWND main_window);
 // True while the sheet is on screen (hovering over the own icon then opens no menu).
 bool SettingsSheetOpen();

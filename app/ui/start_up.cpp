@@ -22,6 +22,7 @@
 #include "app/settings/settings_store.h"
 #include "app/setup/setup_modes.h"
 #include "app/ui/command_line.h"
+#include "app/ui/help.h"
 #include "app/ui/hotkeys.h"
 #include "app/ui/interception_watchdog.h"
 #include "app/ui/own_icon.h"
@@ -160,8 +161,7 @@ bool RunCommandLine(const char* command_line, const AutostartWaits& waits, int* 
             *exit_code = kExitNormal;
             return true;
         case SetupContinuation::kHelpThenNormalStart:
-            WinHelpA(nullptr, app.help_file.c_str(), HELP_KEY,
-                     reinterpret_cast<ULONG_PTR>("Quick Start"));
+            OpenHelpQuickStart(nullptr);
             return false;
         case SetupContinuation::kNormalStart:
             return false;

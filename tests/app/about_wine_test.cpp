@@ -2,6 +2,10 @@
 // them: the tip read back from the tray, the About box coming into view and going away with
 // its buttons, its links and "Tell a friend..." reaching the programs registered for http and
 // mailto, and the password dialogs driven through their controls.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -331,13 +335,13 @@ void Press(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-// The settings were opened: their notice came (it is closed again for the next step).
+// The settings sheet opened (it is closed again by its Cancel for the next step).
 bool SettingsOpened(const Quillory& q, DWORD timeout_ms) {
-    HWND notice = WaitForProcessWindow(q.Id(), nullptr, "Quillory notice", timeout_ms);
-    if (notice == nullptr)
+    HWND sheet = WaitForProcessWindow(q.Id(), "#32770", "Quillory - Settings", timeout_ms);
+    if (sheet == nullptr)
         return false;
-    PostMessageA(notice, WM_CLOSE, 0, 0);
-    WaitUntilGone(q.Id(), nullptr, "Quillory notice", 5000);
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    WaitUntilGone(q.Id(), "#32770", "Quillory - Settings", 5000);
     return true;
 }
 

@@ -24,15 +24,9 @@ TEST_F(App, SecondStartSaysSoAndTheRunningOneOpensItsSettings) {
     EXPECT_EQ(second.ExitCode(), 0xFFFFFFFFu);
     EXPECT_TRUE(first.Wait(0) == false) << "the running instance ended";
 
-    // Command 1004 reached the running instance: its settings are not built yet, and it says
-    // so instead of doing nothing.
-    HWND notice = WaitForProcessWindow(first.Id(), nullptr, "Quillory notice", 10000);
-    ASSERT_NE(notice, nullptr);
-    char text[256] = {};
-    GetDlgItemTextA(notice, 1001, text, sizeof text);
-    EXPECT_NE(std::string(text).find("settings dialog is not available"), std::string::npos)
-        << text;
-    EXPECT_TRUE(WaitUntilGone(first.Id(), nullptr, "Quillory notice", 15000)) << "the notice stays";
+    // Command 1004 reached the running instance: its settings sheet opened.
+    HWND sheet = WaitForProcessWindow(first.Id(), "#32770", "Quillory - Settings", 10000);
+    EXPECT_NE(sheet, nullptr) << "the running instance opened no settings";
     ASSERT_TRUE(first.Exit());
     EXPECT_EQ(first.ExitCode(), 0u);
 }
