@@ -113,6 +113,24 @@ wine "$bin/quillory_command.exe" 1004 >/dev/null 2>&1 &
 sleep 2.5
 import -display "$DISPLAY" -window root "$out/121_password_running.png"
 kill "$qly_pid" 2>/dev/null || true
+sleep 1
+
+# The settings sheet of a running Quillory, each page filled from real settings (no
+# password now, so the sheet opens at once).
+wine reg delete "$key" /v hot_key_vkey_00 /f >/dev/null 2>&1 || true
+wine reg delete "$key" /v hot_key_mod_00 /f >/dev/null 2>&1 || true
+wine "$bin/quillory.exe" >/dev/null 2>&1 &
+qly_pid=$!
+sleep 4
+wine "$bin/quillory_command.exe" 1004 >/dev/null 2>&1 || echo "settings: Quillory was not running" >>"$out/problems.txt"
+sleep 2
+for page in 0 1 2 3; do
+    wine "$bin/quillory_command.exe" settings-page "$page" >/dev/null 2>&1 ||
+        echo "settings page $page: no sheet" >>"$out/problems.txt"
+    sleep 1.5
+    import -display "$DISPLAY" -window root "$out/sheet_page_${page}_running.png"
+done
+kill "$qly_pid" 2>/dev/null || true
 wine reg delete "$key" /f >/dev/null 2>&1 || true
 echo "screenshots in $out"
 if [ -s "$out/problems.txt" ]; then

@@ -18,5 +18,8 @@ bool SettingsSheetOpen();
 // also notices there that it was closed (and saves, or opens again on the same page).
 // True when the sheet took the message.
 bool SettingsSheetTakesMessage(MSG* msg);
+// After each message: the one that closed the sheet may be the last for a while, and the
+// sheet must not stay on screen until the next one comes.
+void NoticeSettingsSheetClosed();
 
 }  // namespace qly

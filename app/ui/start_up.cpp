@@ -271,6 +271,7 @@ void MainLoop() {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        NoticeSettingsSheetClosed();
         CheckTrayStillThere();
     }
 }

@@ -393,7 +393,7 @@ TEST_F(Autostart, ShortcutStartHandsTheRegistrationToAnElevatedInstance) {
         ASSERT_TRUE(EndsWithoutAWindow(second, 10000));
         EXPECT_EQ(second.ExitCode(), 0xFFFFFFFEu);
         EXPECT_EQ(Lines(m_lines).size(), lines.size() + 1) << "the second -C started somebody";
-        EXPECT_EQ(FindProcessWindow(first.Id(), nullptr, "Quillory notice"), nullptr)
+        EXPECT_EQ(FindProcessWindow(first.Id(), "#32770", "Quillory - Settings"), nullptr)
             << "the running instance was asked for its settings";
         EXPECT_FALSE(first.Wait(0));
         ASSERT_TRUE(first.Exit());
@@ -469,7 +469,7 @@ TEST_F(Autostart, StartAtLogOnBesideARunningInstanceWritesTheValueAgainAndEnds) 
     EXPECT_GE(GetTickCount() - started, 2000u) << "it did not wait";
     EXPECT_EQ(second.ExitCode(), 0xFFFFFFFEu);
     EXPECT_EQ(ReadRunOnce(), LauncherPath());
-    EXPECT_EQ(FindProcessWindow(first.Id(), nullptr, "Quillory notice"), nullptr)
+    EXPECT_EQ(FindProcessWindow(first.Id(), "#32770", "Quillory - Settings"), nullptr)
         << "the running instance was asked for its settings";
     EXPECT_FALSE(first.Wait(0));
     ASSERT_TRUE(first.Exit());

@@ -48,14 +48,6 @@ HPROPSHEETPAGE CreateAutostartPage() {
     return MakeSettingsPage(IDD_AUTOSTART, PlaceholderProc<1300>);
 }
 
-HPROPSHEETPAGE CreateUserInterfacePage() {
-    return MakeSettingsPage(IDD_USER_INTERFACE, PlaceholderProc<1100>);
-}
-
-HPROPSHEETPAGE CreateAdvancedPage() {
-    return MakeSettingsPage(IDD_ADVANCED, PlaceholderProc<1200>);
-}
-
 void RefreshTrayProgramsPage() {}
 
 }  // namespace qly

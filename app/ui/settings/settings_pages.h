@@ -41,6 +41,8 @@ int CurrentSettingsPage();
 // Closes the sheet so the main loop saves and opens it again on the current page (a
 // language change, an erased rule).
 void RequestSettingsReopen();
+// The same on a given page (a language changed on its page, whichever tab is on top).
+void RequestSettingsReopen(int page);
 // Every change of a control enables the sheet's Apply.
 void PageChanged(HWND page);
 // The read-only help pane at the top of a page: dialog colour and the page's help text.
@@ -54,7 +56,6 @@ struct PageActions {
     void (*on_cancel)(HWND page);
     unsigned help_context;
 };
-bool HandleSheetNotify(HWND page, const NMHDR* header, const PageActions& actions,
-                       INT_PTR* result);
+bool HandleSheetNotify(HWND page, const NMHDR* header, const PageActions& actions, INT_PTR* result);
 
 }  // namespace qly

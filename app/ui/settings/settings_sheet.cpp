@@ -6,6 +6,7 @@
 #include "app/diag/log.h"
 #include "app/lang/language.h"
 #include "app/settings/settings_store.h"
+#include "app/ui/main_window.h"
 #include "app/ui/password_dialogs.h"
 #include "app/ui/program_state.h"
 #include "app/ui/settings/settings_pages.h"
@@ -32,6 +33,24 @@ void ShowCreationFailure(DWORD error) {
 void BringToFront(HWND sheet) {
     SetForegroundWindow(sheet);
     BringWindowToTop(sheet);
+}
+
+// Every page exists as long as the sheet: the User Interface page frees the hotkeys while it
+// exists, and OK must reach pages the user never looked at. Not every comctl32 honours the
+// page flag that asks for this, so a page still missing is made by visiting it unseen.
+void CreateEveryPage(HWND sheet, int start_page) {
+    bool visited = false;
+    SendMessageA(sheet, WM_SETREDRAW, FALSE, 0);
+    for (int i = 0; i < kSettingsPageCount; ++i) {
+        if (SendMessageA(sheet, PSM_INDEXTOHWND, static_cast<WPARAM>(i), 0) == 0) {
+            SendMessageA(sheet, PSM_SETCURSEL, static_cast<WPARAM>(i), 0);
+            visited = true;
+        }
+    }
+    if (visited)
+        SendMessageA(sheet, PSM_SETCURSEL, static_cast<WPARAM>(start_page), 0);
+    SendMessageA(sheet, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(sheet, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 // The sheet has no page any more: it was closed by OK, Cancel or a reopen request.
@@ -127,6 +146,8 @@ bool OpenSettingsDialog(HWND main_window) {
         return false;
     }
     SetSettingsSheetWindow(sheet);
+    CreateEveryPage(sheet, static_cast<int>(header.nStartPage));
+    CentreWindow(sheet, nullptr, false);
     BringToFront(sheet);
     return true;
 }
@@ -139,15 +160,29 @@ bool SettingsSheetOpen() {
     return SettingsSheetWindow() != nullptr;
 }
 
+namespace {
+
+bool SheetClosed(HWND sheet) {
+    return !IsWindow(sheet) || PropSheet_GetCurrentPageHwnd(sheet) == nullptr;
+}
+
+}  // namespace
+
 bool SettingsSheetTakesMessage(MSG* msg) {
     HWND sheet = SettingsSheetWindow();
     if (sheet == nullptr)
         return false;
-    if (!IsWindow(sheet) || PropSheet_GetCurrentPageHwnd(sheet) == nullptr) {
+    if (SheetClosed(sheet)) {
         EndSheet();
         return false;
     }
     return PropSheet_IsDialogMessage(sheet, msg) != FALSE;
+}
+
+void NoticeSettingsSheetClosed() {
+    HWND sheet = SettingsSheetWindow();
+    if (sheet != nullptr && SheetClosed(sheet))
+        EndSheet();
 }
 
 }  // namespace qly

@@ -46,10 +46,14 @@ int CurrentSettingsPage() {
 }
 
 void RequestSettingsReopen() {
+    RequestSettingsReopen(CurrentSettingsPage());
+}
+
+void RequestSettingsReopen(int page) {
     HWND sheet = g_sheet_window;
     if (sheet == nullptr)
         return;
-    MarkSettingsReopen(CurrentSettingsPage());
+    MarkSettingsReopen(page);
     PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
 }
 
@@ -69,7 +73,9 @@ void InitHelpPane(HWND page, int control, UINT string_id) {
     SetWindowTextA(pane, text);
 }
 
-bool HandleSheetNotify(HWND page, const NMHDR* header, const PageActions& actions,
+bool HandleSheetNotify(HWND page,
+                       const NMHDR* header,
+                       const PageActions& actions,
                        INT_PTR* result) {
     if (header == nullptr)
         return false;
