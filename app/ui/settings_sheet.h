@@ -21,5 +21,7 @@ bool SettingsSheetTakesMessage(MSG* msg);
 // After each message: the one that closed the sheet may be the last for a while, and the
 // sheet must not stay on screen until the next one comes.
 void NoticeSettingsSheetClosed();
+// At exit: the sheet goes, and what its Apply changed is saved (no reopening).
+void CloseSettingsSheetAtExit();
 
 }  // namespace qly

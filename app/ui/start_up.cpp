@@ -361,6 +361,8 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
             seams.at_shutdown();
         NotifyIconDelete(App().main, 0);
     });
+    // Exit chosen on an open settings sheet after an Apply: what was applied is kept.
+    RunLogged(kMainThreadName, [] { CloseSettingsSheetAtExit(); });
     RunLogged(kMainThreadName, [] { ReleaseTheTray(); });
     NotifyIconDelete(app.main, 0);
     if (LogEnabled())

@@ -147,6 +147,21 @@ TEST_F(App, SettingsPagesShowTheSettingsAndOkStoresWhatTheUserSet) {
     ASSERT_TRUE(again.Exit());
 }
 
+TEST_F(App, ExitFromTheSheetAfterApplyKeepsWhatWasApplied) {
+    WriteSettings({{"LateIntercept", 0}, {"FlagNotify", 1}});
+    qly_test::TrayHost tray;
+    Quillory q(L"", true);
+    ASSERT_NE(q.WaitUntilHooked(), nullptr);
+    HWND sheet = OpenSheet(q);
+    ASSERT_NE(sheet, nullptr);
+    Click(SelectPage(sheet, 3), 1006);
+    SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_APPLYNOW, 0);
+    Click(SelectPage(sheet, 2), 1040);
+    ASSERT_TRUE(q.Wait(15000)) << "E&xit Quillory did not end the program";
+    EXPECT_EQ(q.ExitCode(), 0u);
+    EXPECT_EQ(ReadSetting("FlagNotify"), 0u) << "the applied change was lost at exit";
+}
+
 TEST_F(App, UncheckingTheTrayDefaultTakesDefaultIconsOutAtOnceAndCancelKeepsThem) {
     WriteSettings({{"LateIntercept", 0}, {"DefaultFlags", 3}}, {{kHideFiveRule, 0x2}});
     qly_test::TrayHost tray;

@@ -54,7 +54,8 @@ void CreateEveryPage(HWND sheet, int start_page) {
 }
 
 // The sheet has no page any more: it was closed by OK, Cancel or a reopen request.
-void EndSheet() {
+// `tell_user`: a failed save is shown, except at exit, where a box would hold up a log-off.
+void EndSheet(bool tell_user = true) {
     ProgramState& app = App();
     HWND sheet = SettingsSheetWindow();
     SetSettingsSheetWindow(nullptr);
@@ -66,7 +67,8 @@ void EndSheet() {
     const uint32_t flags = g_settings_change_flags;
     if (flags & (kSettingsChanged | kSettingsSaveAndReopen)) {
         const SettingsSaveResult saved = SaveSettings();
-        TellUserSaveFailed(app.main, saved);
+        if (tell_user)
+            TellUserSaveFailed(app.main, saved);
     }
     if (LogEnabled())
         LogLine("Settings closed, change flags %u\n", flags);
@@ -177,6 +179,15 @@ bool SettingsSheetTakesMessage(MSG* msg) {
         return false;
     }
     return PropSheet_IsDialogMessage(sheet, msg) != FALSE;
+}
+
+void CloseSettingsSheetAtExit() {
+    if (SettingsSheetWindow() == nullptr)
+        return;
+    const bool changed =
+        (g_settings_change_flags & (kSettingsChanged | kSettingsSaveAndReopen)) != 0;
+    g_settings_change_flags = changed ? kSettingsChanged : 0;
+    EndSheet(false);
 }
 
 void NoticeSettingsSheetClosed() {
