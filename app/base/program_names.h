@@ -42,5 +42,7 @@ inline constexpr uint32_t kOwnCallbackMessage = 3024;
 // The maker's addresses, shown in the About box and opened from it and from "Tell a friend...".
 inline constexpr char kMakerWebAddress[] = "http://www.karnoveldahus.example/quillory/";
 inline constexpr char kMakerMailAddress[] = "quillory@karnoveldahus.example";
+// The maker as Windows' list of installed programs names it.
+inline constexpr char kMakerName[] = "KARNOVELDAHUS";
 
 }  // namespace qly

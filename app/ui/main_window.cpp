@@ -19,7 +19,6 @@
 #include "app/ui/help.h"
 #include "app/ui/hotkeys.h"
 #include "app/ui/interception_watchdog.h"
-#include "app/ui/not_available.h"
 #include "app/ui/own_icon.h"
 #include "app/ui/own_icon_drag.h"
 #include "app/ui/password_dialogs.h"
@@ -102,9 +101,6 @@ void OnTimer(WPARAM id) {
             break;
         case kTimerOwnTip:
             RefreshOwnTip(app.main);
-            break;
-        case kTimerNotice:
-            CloseNotAvailableNotice(app.main);
             break;
         default:
             break;

@@ -66,7 +66,6 @@ enum MainTimer : UINT_PTR {
     kTimerDragWatch = 9,
     kTimerLatePoll = 10,
     kTimerOwnTip = 12,
-    kTimerNotice = 13,  // closes the notice that a feature is not available
 };
 
 // The own icon's two faces: waiting for the tray, and the tray intercepted.

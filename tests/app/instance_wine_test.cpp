@@ -94,16 +94,15 @@ TEST_F(App, NonAdministrativeSetupIsRefusedWithAMessage) {
     EXPECT_FALSE(SettingsKeyExists());
 }
 
-// Setup belongs to a later version: -i and -I both reach it, it says so, and the program
-// ends without starting.
-TEST_F(App, SetupSwitchInEitherCaseSaysSetupIsNotAvailableYet) {
+// -i and -I both reach setup: its folder dialog comes, and cancelling it ends the program
+// without starting it.
+TEST_F(App, SetupSwitchInEitherCaseAsksForTheFolderAndCancelEndsWithoutAStart) {
     for (const wchar_t* sw : {L"-i", L"-I"}) {
         Quillory q(sw);
-        HWND notice = WaitForProcessWindow(q.Id(), nullptr, "Quillory notice", 10000);
-        ASSERT_NE(notice, nullptr) << "no notice for " << std::string(sw, sw + 2);
-        char text[256] = {};
-        GetDlgItemTextA(notice, 1001, text, sizeof text);
-        EXPECT_EQ(std::string(text), "Setup is not available in this version of Quillory.");
+        HWND dialog = WaitForProcessWindow(q.Id(), "#32770", "Quillory Setup - Installation folder",
+                                           10000);
+        ASSERT_NE(dialog, nullptr) << "no folder dialog for " << std::string(sw, sw + 2);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         ASSERT_TRUE(q.Wait(15000));
         EXPECT_EQ(q.ExitCode(), 0u);
         EXPECT_EQ(FindProcessWindow(q.Id(), "CopyDataWnd", nullptr), nullptr);

@@ -1,0 +1,216 @@
+// Setup and removal from outside, as a user meets them: quillory.exe started with -I from
+// an unpacked product folder whose path holds blanks, the installation-folder dialog and the
+// questions answered by pressing their buttons, the installed copy finishing (the setup
+// folder gone, the autostart installed, the log-off declined), and then removal with -u
+// (the entry, the shortcuts and the autostart gone, the program files scheduled for the
+// next restart, the user's settings kept).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kSetupCaption[] = "Quillory Setup Version " QLY_VERSION_TEXT;
+constexpr char kUninstallCaption[] = "Quillory Uninstall Version " QLY_VERSION_TEXT;
+constexpr char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillory";
+constexpr char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+std::string Bin() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string bin(path);
+    return bin.substr(0, bin.find_last_of('\\') + 1);
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void Write(const std::string& path, const char* text) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, text, static_cast<DWORD>(strlen(text)), &n, nullptr);
+    CloseHandle(f);
+}
+
+std::string StringValue(HKEY root, const char* path, const char* name) {
+    char buffer[512] = {};
+    DWORD size = sizeof(buffer);
+    if (RegGetValueA(root, path, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+        return "<missing>";
+    return buffer;
+}
+
+DWORD DwordValue(HKEY root, const char* path, const char* name) {
+    DWORD value = 0xDEAD;
+    DWORD size = sizeof(value);
+    RegGetValueA(root, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}
+
+std::string Folder(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+    return path;
+}
+
+// A message box (or dialog) of any process with this caption whose text starts so.
+HWND WaitForBox(const char* caption, const std::string& text_start, DWORD timeout_ms) {
+    for (DWORD waited = 0; waited <= timeout_ms; waited += 100) {
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", caption); w;
+             w = FindWindowExA(nullptr, w, "#32770", caption)) {
+            char text[1024] = "";
+            GetDlgItemTextA(w, 0xFFFF, text, sizeof(text));
+            if (std::string(text).rfind(text_start, 0) == 0)
+                return w;
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+void Press(HWND window, int id) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+class Process {
+  public:
+    Process(const std::string& program, const std::string& arguments) {
+        std::string line = "\"" + program + "\" " + arguments;
+        std::vector<char> buffer(line.begin(), line.end());
+        buffer.push_back(0);
+        STARTUPINFOA si{};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &si, &pi)) {
+            CloseHandle(pi.hThread);
+            m_process = pi.hProcess;
+        }
+    }
+    ~Process() {
+        if (m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_process, 1);
+        if (m_process)
+            CloseHandle(m_process);
+    }
+    bool Wait(DWORD ms) const {
+        return m_process && WaitForSingleObject(m_process, ms) == WAIT_OBJECT_0;
+    }
+    DWORD ExitCode() const {
+        DWORD code = 0;
+        GetExitCodeProcess(m_process, &code);
+        return code;
+    }
+
+  private:
+    HANDLE m_process = nullptr;
+};
+
+void ForgetInstallation() {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "QUILLORY");
+        RegCloseKey(key);
+    }
+    DeleteFileA((Folder(CSIDL_STARTUP) + "\\QUILLORY.LNK").c_str());
+    const std::string menu = Folder(CSIDL_COMMON_PROGRAMS) + "\\Quillory";
+    DeleteFileA((menu + "\\Quillory.LNK").c_str());
+    DeleteFileA((menu + "\\Quillory UNINSTALL.LNK").c_str());
+    RemoveDirectoryA(menu.c_str());
+}
+
+class SetupFlow : public ::testing::Test {
+  protected:
+    void SetUp() override { ForgetInstallation(); }
+    void TearDown() override { ForgetInstallation(); }
+};
+
+TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSettings) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string stamp = std::to_string(GetTickCount());
+    const std::string source = std::string(temp) + "qly unpacked " + stamp + "\\";
+    const std::string target =
+        std::string(temp) + "qly target " + stamp + "\\Programme\\Quillory\\";
+    ASSERT_TRUE(CreateDirectoryA(source.c_str(), nullptr));
+    CreateDirectoryA((source + "DOC").c_str(), nullptr);
+    CreateDirectoryA((source + "LNG").c_str(), nullptr);
+    ASSERT_TRUE(
+        CopyFileA((Bin() + "quillory.exe").c_str(), (source + "Quillory.EXE").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((Bin() + "QLYDLL.DLL").c_str(), (source + "QLYDLL.DLL").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((Bin() + "RUNQLY.EXE").c_str(), (source + "RUNQLY.EXE").c_str(), FALSE));
+    Write(source + "DOC\\Quillory.chm", "help");
+    Write(source + "LNG\\english.lng", "[QUILLORY_LANGUAGE]\r\n_____=English\r\n");
+    Write(source + "CHANGES.TXT", "changes");
+
+    Process setup(source + "Quillory.EXE", "-I");
+    HWND dialog = WaitForBox("Quillory Setup - Installation folder", "", 15000);
+    ASSERT_NE(dialog, nullptr) << "no installation-folder dialog";
+    char shown[MAX_PATH] = "";
+    GetDlgItemTextA(dialog, 1042, shown, sizeof(shown));
+    EXPECT_NE(std::string(shown).find("\\Quillory\\"), std::string::npos) << shown;
+    SetDlgItemTextA(dialog, 1042, target.c_str());
+    Press(dialog, 1234);  // custom: every question is asked
+
+    HWND menu =
+        WaitForBox(kSetupCaption, "Do you want to create shorcuts into the Start Menu ?", 20000);
+    ASSERT_NE(menu, nullptr) << "the Start-menu question did not come";
+    Press(menu, IDYES);
+    ASSERT_TRUE(setup.Wait(20000)) << "the setup copy did not end";
+
+    // The installed copy finishes: it removes the setup folder and asks about logging off.
+    HWND finish = WaitForBox(kSetupCaption, "Quillory Setup finished without errors", 30000);
+    ASSERT_NE(finish, nullptr) << "the installed copy did not finish";
+    Press(finish, IDCANCEL);
+    for (int i = 0; i < 100 && Exists(source); ++i)
+        Sleep(100);
+
+    for (const char* file : {"Quillory.EXE", "QLYDLL.DLL", "RUNQLY.EXE", "DOC\\Quillory.chm",
+                             "LNG\\english.lng", "CHANGES.TXT"})
+        EXPECT_TRUE(Exists(target + file)) << file;
+    EXPECT_FALSE(Exists(source)) << "the setup folder stayed";
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Ver"),
+              std::string("Quillory Version ") + QLY_VERSION_TEXT);
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+              target + "QUILLORY.EXE -u");
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Displayname"), "Quillory");
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), target);
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"),
+              std::string("Version ") + QLY_VERSION_TEXT);
+    EXPECT_EQ(DwordValue(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify"), 1u);
+    EXPECT_GT(DwordValue(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), 0u);
+    const std::string start_menu = Folder(CSIDL_COMMON_PROGRAMS) + "\\Quillory";
+    EXPECT_TRUE(Exists(start_menu + "\\Quillory.LNK"));
+    EXPECT_TRUE(Exists(start_menu + "\\Quillory UNINSTALL.LNK"));
+    EXPECT_NE(StringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QUILLORY"), "<missing>");
+    EXPECT_TRUE(Exists(Folder(CSIDL_STARTUP) + "\\QUILLORY.LNK"));
+
+    Process removal(target + "QUILLORY.EXE", "-u");
+    HWND ask = WaitForBox(kUninstallCaption, "We are now uninstalling", 15000);
+    ASSERT_NE(ask, nullptr) << "removal asked nothing";
+    Press(ask, IDOK);
+    HWND done = WaitForBox(kUninstallCaption, "Quillory was successfully removed", 15000);
+    ASSERT_NE(done, nullptr);
+    Press(done, IDOK);
+    ASSERT_TRUE(removal.Wait(10000));
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Ver"), "<missing>");
+    EXPECT_FALSE(Exists(start_menu));
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QUILLORY"), "<missing>");
+    EXPECT_FALSE(Exists(target + "LNG"));
+    EXPECT_FALSE(Exists(target + "DOC"));
+    HKEY settings = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\KARNOVELDAHUS\\QUILLORY", 0, KEY_READ,
+                            &settings),
+              ERROR_SUCCESS)
+        << "removal took the user's settings";
+    RegCloseKey(settings);
+}
+
+}  // namespace
