@@ -213,4 +213,76 @@ TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSe
     RegCloseKey(settings);
 }
 
+// The second setup into the same folder with default values: nothing is asked, the running
+// Quillory is stopped, the old version's special removal keeps the program files, a program
+// file held open is moved aside and replaced, and the user's rules stay.
+TEST_F(SetupFlow, AnUpgradeInTheSameFolderStopsTheRunningCopyAndReplacesAFileInUse) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string stamp = std::to_string(GetTickCount());
+    const std::string source = std::string(temp) + "qly new " + stamp + "\\";
+    const std::string target = std::string(temp) + "qly old " + stamp + "\\";
+    for (const std::string& folder : {source, target}) {
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+        for (const char* file : {"quillory.exe", "QLYDLL.DLL", "RUNQLY.EXE"})
+            ASSERT_TRUE(CopyFileA((Bin() + file).c_str(), (folder + file).c_str(), FALSE));
+    }
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::string old_uninstall = target + "quillory.exe -u";
+    RegSetValueExA(key, "Ver", 0, REG_SZ, reinterpret_cast<const BYTE*>("Quillory Version 0.0.9"),
+                   23);
+    RegSetValueExA(key, "UninstallString", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(old_uninstall.c_str()),
+                   static_cast<DWORD>(old_uninstall.size() + 1));
+    RegCloseKey(key);
+    HKEY rules = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\KARNOVELDAHUS\\QUILLORY\\RULES", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &rules, nullptr),
+              ERROR_SUCCESS);
+    const DWORD flags = 2;
+    RegSetValueExA(rules, "00000005upgrade.exe", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&flags), sizeof(flags));
+    RegCloseKey(rules);
+
+    Process running(target + "quillory.exe", "");
+    HWND main = nullptr;
+    for (int i = 0; i < 100 && !main; ++i, Sleep(100))
+        main = FindWindowA("#32770", "Quillory");
+    ASSERT_NE(main, nullptr) << "the old version did not start";
+    // The launcher is in use, as it is while it waits to start Quillory at log-on.
+    HANDLE held =
+        CreateFileA((target + "RUNQLY.EXE").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    Process setup(source + "quillory.exe", "-I");
+    HWND dialog = WaitForBox("Please avoid UPGRADING to a different folder !!!", "", 15000);
+    ASSERT_NE(dialog, nullptr) << "the upgrade's folder dialog did not warn";
+    char shown[MAX_PATH] = "";
+    GetDlgItemTextA(dialog, 1042, shown, sizeof(shown));
+    EXPECT_EQ(std::string(shown), target) << "the default is not the old version's folder";
+    Press(dialog, IDOK);  // default values: nothing more is asked
+    ASSERT_TRUE(running.Wait(15000)) << "the running version was not stopped";
+    ASSERT_TRUE(setup.Wait(30000)) << "the setup copy did not end";
+    HWND finish = WaitForBox(kSetupCaption, "Quillory Setup finished without errors", 30000);
+    ASSERT_NE(finish, nullptr);
+    Press(finish, IDCANCEL);
+    CloseHandle(held);
+
+    EXPECT_TRUE(Exists(target + "RUNQLY_TO_DELETE.EXE")) << "the file in use was not moved aside";
+    EXPECT_TRUE(Exists(target + "RUNQLY.EXE"));
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Ver"),
+              std::string("Quillory Version ") + QLY_VERSION_TEXT);
+    EXPECT_EQ(DwordValue(HKEY_CURRENT_USER, "Software\\KARNOVELDAHUS\\QUILLORY\\RULES",
+                         "00000005upgrade.exe"),
+              2u)
+        << "the upgrade lost the user's rules";
+    EXPECT_EQ(
+        DwordValue(HKEY_CURRENT_USER, "Software\\KARNOVELDAHUS\\QUILLORY", "DefaultInstallation"),
+        1u);
+}
+
 }  // namespace
