@@ -13,6 +13,7 @@ packages=(
     wine wine64 wine32:i386
     xvfb xauth imagemagick x11-utils
     googletest
+    openssl osslsigncode
 )
 
 missing=()
