@@ -216,6 +216,60 @@ bool RemoveSetupFolder(const std::string& folder, bool with_doc) {
     return true;
 }
 
+// ElevAdm.exe of `folder` with administrator rights (Windows asks the user on Vista and
+// later); its exit code, or -1 when it did not start or did not end within 10 seconds.
+int RunElevationTool(const std::string& arguments, const std::string& folder, HWND owner) {
+    const std::string tool = (folder.empty() ? OwnFolder() : folder) + "ElevAdm.exe";
+    if (owner)
+        SetForegroundWindow(owner);
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_DOENVSUBST;
+    info.hwnd = owner;
+    info.lpVerb = App().major >= 6 ? "runas" : nullptr;
+    info.lpFile = tool.c_str();
+    info.lpParameters = arguments.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&info) || info.hProcess == nullptr)
+        return -1;
+    int result = -1;
+    if (WaitForSingleObject(info.hProcess, 10000) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        if (GetExitCodeProcess(info.hProcess, &code))
+            result = static_cast<int>(code);
+    }
+    CloseHandle(info.hProcess);
+    return result;
+}
+
+// The maker's certificate as a trusted publisher of this machine, through the elevation
+// tool. The certificate functions are part of every Windows this runs on, so nothing is
+// registered first; a tool that says otherwise ends the attempt.
+void InstallCertificate(const std::string& folder) {
+    HWND wait = nullptr;
+    if (App().major >= 6)
+        wait = ShowModelessMessage(App().instance, "Please wait !", "KARNOVELDAHUS certificate",
+                                   SWP_NOSIZE | SWP_NOMOVE);
+    if (RunElevationTool("-C", folder, wait) == 0) {
+        const int imported =
+            RunElevationTool("-X \"" + folder + "karnoveldahus.cer\"", folder, wait);
+        if (LogEnabled())
+            LogLine("Setup: certificate import ended with %d\n", imported);
+    }
+    if (wait)
+        PostMessageA(wait, WM_CLOSE, 0, 0);
+}
+
+// Only a signed product carries the certificate; without it there is nothing to ask.
+void CertificateQuestion(const std::string& folder, bool defaults) {
+    if (!Exists(folder + "karnoveldahus.cer") || !Exists(folder + "ElevAdm.exe"))
+        return;
+    if (!AskSetupQuestion(SetupQuestion::kCertificate, defaults) ||
+        Box("Do you want to install KARNOVELDAHUS certificate ? (highly recommended!)",
+            SetupTitle(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+        InstallCertificate(folder);
+}
+
 int Finish() {
     if (!InstallAutostart()) {
         Box("ERROR - could not install RunOnce !!!", SetupTitle(), MB_OK | MB_ICONERROR);
@@ -330,6 +384,7 @@ int InteractiveSetup() {
             EndSessionForSetup(EWX_REBOOT);
         return 0;
     }
+    CertificateQuestion(folder, defaults);
     if (copied == static_cast<int>(CopyResult::kOldFilesLater) &&
         AskSetupQuestion(SetupQuestion::kSomeFilesLater, defaults))
         Box("Some files will be deleted on the next restart but apart from that Quillory SETUP "
@@ -358,6 +413,7 @@ int SecondStageAfterRestart(const char* command_line) {
     const std::string folder = SecondStageFolder(command_line, '3');
     SetCurrentDirectoryA(OwnFolder().c_str());
     RemoveSetupFolder(folder, true);
+    CertificateQuestion(OwnFolder(), DefaultInstallation());
     return Finish();
 }
 

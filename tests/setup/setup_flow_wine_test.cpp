@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
+#include <wincrypt.h>
 
 #include <string>
 #include <vector>
@@ -78,6 +79,20 @@ void Press(HWND window, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
 
+bool TrustedPublisher(const char* subject) {
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0,
+                                     CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_READONLY_FLAG,
+                                     "TrustedPublisher");
+    if (store == nullptr)
+        return false;
+    PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
+                                                      CERT_FIND_SUBJECT_STR_A, subject, nullptr);
+    if (found)
+        CertFreeCertificateContext(found);
+    CertCloseStore(store, 0);
+    return found != nullptr;
+}
+
 class Process {
   public:
     Process(const std::string& program, const std::string& arguments) {
@@ -146,6 +161,11 @@ TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSe
         CopyFileA((Bin() + "quillory.exe").c_str(), (source + "Quillory.EXE").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA((Bin() + "QLYDLL.DLL").c_str(), (source + "QLYDLL.DLL").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA((Bin() + "RUNQLY.EXE").c_str(), (source + "RUNQLY.EXE").c_str(), FALSE));
+    // A signed product: the elevation tool and the certificate the build signed it with.
+    ASSERT_TRUE(
+        CopyFileA((Bin() + "ElevAdm.exe").c_str(), (source + "ElevAdm.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((Bin() + "karnoveldahus.cer").c_str(),
+                          (source + "karnoveldahus.cer").c_str(), FALSE));
     Write(source + "DOC\\Quillory.chm", "help");
     Write(source + "LNG\\english.lng", "[QUILLORY_LANGUAGE]\r\n_____=English\r\n");
     Write(source + "CHANGES.TXT", "changes");
@@ -163,7 +183,14 @@ TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSe
         WaitForBox(kSetupCaption, "Do you want to create shorcuts into the Start Menu ?", 20000);
     ASSERT_NE(menu, nullptr) << "the Start-menu question did not come";
     Press(menu, IDYES);
+    HWND certificate = WaitForBox(
+        kSetupCaption, "Do you want to install KARNOVELDAHUS certificate ? (highly recommended!)",
+        20000);
+    ASSERT_NE(certificate, nullptr) << "a signed product did not offer its certificate";
+    Press(certificate, IDYES);
     ASSERT_TRUE(setup.Wait(20000)) << "the setup copy did not end";
+    EXPECT_TRUE(TrustedPublisher("KARNOVELDAHUS Quillory test signing"))
+        << "the certificate is not a trusted publisher";
 
     // The installed copy finishes: it removes the setup folder and asks about logging off.
     HWND finish = WaitForBox(kSetupCaption, "Quillory Setup finished without errors", 30000);
