@@ -312,4 +312,63 @@ TEST_F(SetupFlow, AnUpgradeInTheSameFolderStopsTheRunningCopyAndReplacesAFileInU
         1u);
 }
 
+TEST_F(SetupFlow, AFolderThatCannotBeMadeIsNamedAndSetupEnds) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string source =
+        std::string(temp) + "qly nofolder " + std::to_string(GetTickCount()) + "\\";
+    ASSERT_TRUE(CreateDirectoryA(source.c_str(), nullptr));
+    for (const char* file : {"quillory.exe", "QLYDLL.DLL"})
+        ASSERT_TRUE(CopyFileA((Bin() + file).c_str(), (source + file).c_str(), FALSE));
+    Process setup(source + "quillory.exe", "-I");
+    HWND dialog = WaitForBox("Quillory Setup - Installation folder", "", 15000);
+    ASSERT_NE(dialog, nullptr);
+    SetDlgItemTextA(dialog, 1042, "Q:\\no drive\\Quillory");
+    Press(dialog, 1234);
+    HWND box = WaitForBox(
+        "ERROR !", "Failed on CreateDirectory:\nQ:\\no drive\\Quillory\\\nwith error:\n", 15000);
+    ASSERT_NE(box, nullptr) << "the failure was not named";
+    Press(box, IDOK);
+    ASSERT_TRUE(setup.Wait(10000));
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Ver"), "<missing>");
+}
+
+// The special removal an upgrade runs: the entry and the shortcuts go, the program files,
+// the language folder and the autostart stay for the new version; nothing is asked.
+TEST_F(SetupFlow, TheSpecialRemovalKeepsTheProgramAndTheAutostart) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string target =
+        std::string(temp) + "qly special " + std::to_string(GetTickCount()) + "\\";
+    ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+    CreateDirectoryA((target + "LNG").c_str(), nullptr);
+    Write(target + "LNG\\english.lng", "x");
+    for (const char* file : {"quillory.exe", "QLYDLL.DLL", "RUNQLY.EXE"})
+        ASSERT_TRUE(CopyFileA((Bin() + file).c_str(), (target + file).c_str(), FALSE));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "Ver", 0, REG_SZ, reinterpret_cast<const BYTE*>("Quillory old"), 13);
+    RegCloseKey(key);
+    HKEY run_once = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &run_once, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(run_once, "QUILLORY", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+    RegCloseKey(run_once);
+    const std::string menu = Folder(CSIDL_COMMON_PROGRAMS) + "\\Quillory";
+    CreateDirectoryA(menu.c_str(), nullptr);
+    Write(menu + "\\Quillory.LNK", "link");
+
+    Process special(target + "quillory.exe", "-s");
+    ASSERT_TRUE(special.Wait(20000)) << "the special removal asked something or hangs";
+    EXPECT_EQ(special.ExitCode(), 0u);
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Ver"), "<missing>");
+    EXPECT_FALSE(Exists(menu));
+    for (const char* file : {"quillory.exe", "QLYDLL.DLL", "RUNQLY.EXE", "LNG\\english.lng"})
+        EXPECT_TRUE(Exists(target + file)) << file;
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QUILLORY"), "x");
+}
+
 }  // namespace
