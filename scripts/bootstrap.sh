@@ -13,6 +13,7 @@ packages=(
     wine wine64 wine32:i386
     xvfb xauth imagemagick x11-utils
     googletest
+    fp-utils libchm-bin  # chmcmd compiles the help; its test reads the file with chmlib
 )
 
 missing=()
