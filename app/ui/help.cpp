@@ -21,16 +21,24 @@ HMODULE g_viewer = nullptr;
 HtmlHelpFunction g_viewer_entry = nullptr;
 
 // The viewer is loaded on the first request and kept; a request after a failed load tries
-// again, so a viewer installed meanwhile is found.
+// again, so a viewer installed meanwhile is found. It is taken from the system folder only,
+// never from the program's folder or the current one, where anybody could put a file of
+// that name.
 HtmlHelpFunction Viewer() {
     if (g_replacement != nullptr)
         return g_replacement;
     if (g_viewer_entry == nullptr) {
-        if (g_viewer == nullptr)
-            g_viewer = LoadLibraryA(g_viewer_module);
+        if (g_viewer == nullptr) {
+            char system[MAX_PATH] = {};
+            const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+            if (length > 0 && length < MAX_PATH) {
+                const std::string path = std::string(system) + "\\" + g_viewer_module;
+                g_viewer = LoadLibraryA(path.c_str());
+            }
+        }
         if (g_viewer != nullptr) {
-            g_viewer_entry =
-                reinterpret_cast<HtmlHelpFunction>(GetProcAddress(g_viewer, "HtmlHelpA"));
+            g_viewer_entry = reinterpret_cast<HtmlHelpFunction>(
+                reinterpret_cast<void*>(GetProcAddress(g_viewer, "HtmlHelpA")));
         }
     }
     return g_viewer_entry;

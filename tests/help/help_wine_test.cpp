@@ -108,7 +108,8 @@ class HelpTest : public ::testing::Test {
             << "the build puts the help file at " << app.help_file;
         HMODULE viewer = LoadLibraryA(kHelpViewerModule);
         ASSERT_NE(viewer, nullptr) << "Wine has no hhctrl.ocx";
-        g_real = reinterpret_cast<HtmlHelpFunction>(GetProcAddress(viewer, "HtmlHelpA"));
+        g_real = reinterpret_cast<HtmlHelpFunction>(
+            reinterpret_cast<void*>(GetProcAddress(viewer, "HtmlHelpA")));
         ASSERT_NE(g_real, nullptr);
         g_calls.clear();
         SetHtmlHelpFunction(RecordingViewer);
@@ -154,10 +155,14 @@ TEST_F(HelpTest, EachPagesHelpButtonOpensThePagesTopic) {
 // stands and nothing more opens.
 TEST_F(HelpTest, F1OnAControlShowsItsTextUnderTheControlOrOpensItsPlace) {
     InitCommonControls();
+    // A page is a child of the sheet; a plain window stands in for the sheet.
+    HWND sheet = CreateWindowExA(0, "STATIC", "sheet", WS_POPUP | WS_VISIBLE, 40, 40, 700, 500,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(sheet, nullptr);
     HWND page = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_AUTOSTART),
-                                   nullptr, AutostartPageProc, 0);
+                                   sheet, AutostartPageProc, 0);
     ASSERT_NE(page, nullptr);
-    SetWindowPos(page, nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    ShowWindow(page, SW_SHOW);
     const struct {
         int control;
         unsigned context;
@@ -191,7 +196,7 @@ TEST_F(HelpTest, F1OnAControlShowsItsTextUnderTheControlOrOpensItsPlace) {
     SendMessageA(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&frame));
     ASSERT_EQ(g_calls.size(), 1u);
     EXPECT_EQ(g_calls[0].file, Topic("page_autostart.htm"));
-    DestroyWindow(page);
+    DestroyWindow(sheet);
 }
 
 TEST_F(HelpTest, AMissingViewerOrHelpFileIsNamedInAMessage) {
