@@ -196,5 +196,9 @@
 #define IDS_ELEVATION_DEFAULT 31
 #define IDS_ELEVATION_FULL 32
 #define IDS_ELEVATION_LIMITED 33
+#define IDS_HELP_MISSING 34     // the help's viewer or file is missing; "%s" names it
+#define IDS_HELP_NOT_OPENED 35  // the help file is there but did not open; "%s" names it
+// 1001..1309: the pop-up texts of the settings pages' controls, each under its own help
+// context number (app/ui/help_topics.h).
 
 #endif  // QLY_RESOURCES_RESOURCE_H

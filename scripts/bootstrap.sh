@@ -14,6 +14,7 @@ packages=(
     xvfb xauth imagemagick x11-utils
     googletest
     openssl osslsigncode
+    fp-utils libchm-bin  # chmcmd compiles the help; its test reads the file with chmlib
 )
 
 missing=()

@@ -27,7 +27,7 @@ enum class ExitAction : uint32_t { kNone = 0, kLogOff = 1, kRestart = 2 };
 struct ProgramState {
     HINSTANCE instance = nullptr;
     std::string folder;     // ends with the separator
-    std::string help_file;  // folder + "Doc\quillory.hlp"
+    std::string help_file;  // folder + kHelpFile ("DOC\Quillory.chm")
     HWND main = nullptr;
     HWND receiver = nullptr;
     bool relaunch = false;  // -R

@@ -84,7 +84,7 @@ void LearnProgramPath() {
             cut = p + 1;
     app.folder.assign(g_path_file_qly, static_cast<size_t>(cut - g_path_file_qly));
     SetCurrentDirectoryA(app.folder.c_str());
-    app.help_file = app.folder + "Doc\\quillory.hlp";
+    app.help_file = app.folder + kHelpFile;
 }
 
 void ReadDesiredAutostart() {
@@ -295,6 +295,7 @@ void ReleaseTheTray() {
     UninstallHooks();
     NotifyIconDelete(app.main, 0);
     ReleaseTrayMenuResources();
+    CloseHelp();
 }
 
 void EndSession(const StartSeams& seams) {

@@ -24,26 +24,7 @@ namespace {
 
 constexpr char kExplorerKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 constexpr char kEnableAutoTray[] = "EnableAutoTray";
-constexpr unsigned kAdvancedHelp = 1200;
-
-constexpr HelpContextEntry kHelpTable[] = {
-    {IDC_ADV_DEFAULT_TRAY, 1201},
-    {IDC_ADV_DEFAULT_MENU, 1201},
-    {IDC_ADV_NOTIFY, 1202},
-    {IDC_ADV_AUTOSTART_ALL, 1203},
-    {IDC_ADV_AUTOSTART_OTHERS, 1204},
-    {IDC_ADV_AUTOSTART_NONE, 1205},
-    {IDC_ADV_DELAY, 1206},
-    {IDC_ADV_DELAY_LABEL, 1206},
-    {IDC_ADV_NEW_USERS, 1207},
-    {IDC_ADV_AUTO_TRAY, 1208},
-    {IDC_ADV_ORDER, 1209},
-    {IDC_ADV_ORDER_LABEL, 1209},
-    {IDC_ADV_DUMP_ALWAYS, 1210},
-    {IDC_ADV_STARTUP_CHECK, 1211},
-    {IDC_ADV_INTERCEPT, 1212},
-    {IDC_ADV_INTERCEPT_LABEL, 1212},
-};
+constexpr unsigned kAdvancedPageContext = 1200;
 
 // The radio buttons by the mode's value.
 constexpr int kModeButtons[3] = {IDC_ADV_AUTOSTART_NONE, IDC_ADV_AUTOSTART_OTHERS,
@@ -250,13 +231,13 @@ INT_PTR CALLBACK AdvancedPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
             return FALSE;
         case WM_NOTIFY: {
             INT_PTR result = FALSE;
-            const PageActions actions{OnOk, nullptr, kAdvancedHelp};
+            const PageActions actions{OnOk, nullptr, kAdvancedPageContext};
             HandleSheetNotify(page, reinterpret_cast<const NMHDR*>(lp), actions, &result);
             return result;
         }
         case WM_HELP:
-            ShowControlHelp(page, reinterpret_cast<const HELPINFO*>(lp), kHelpTable,
-                            sizeof(kHelpTable) / sizeof(kHelpTable[0]), kAdvancedHelp);
+            ShowControlHelp(page, reinterpret_cast<const HELPINFO*>(lp), kAdvancedHelp,
+                            sizeof(kAdvancedHelp) / sizeof(kAdvancedHelp[0]), kAdvancedPageContext);
             return TRUE;
         default:
             return FALSE;

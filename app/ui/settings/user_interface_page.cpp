@@ -26,16 +26,7 @@ namespace qly {
 
 namespace {
 
-constexpr unsigned kUserInterfaceHelp = 1100;
-
-constexpr HelpContextEntry kHelpTable[] = {
-    {IDC_UI_LANGUAGE, 1101},      {IDC_UI_CREDIT, 1101},           {IDC_UI_MENU_KEY, 1102},
-    {IDC_UI_MENU_KEY_WIN, 1102},  {IDC_UI_SETTINGS_KEY, 1102},     {IDC_UI_SETTINGS_KEY_WIN, 1102},
-    {IDC_UI_MINIMIZE_KEY, 1102},  {IDC_UI_MINIMIZE_KEY_WIN, 1102}, {IDC_UI_USE_MINIMIZE, 1102},
-    {IDC_UI_EXIT, 1103},          {IDC_UI_ADD_TRAY_ICON, 1104},    {IDC_UI_PASSWORD, 1105},
-    {IDC_UI_MENU_PASSWORD, 1106}, {IDC_UI_HOVER_MENU, 1107},       {IDC_UI_NO_SOUNDS, 1108},
-    {IDC_UI_MENU_ORDER, 1109},    {IDC_UI_NORMAL_PRIORITY, 1110},
-};
+constexpr unsigned kUserInterfacePageContext = 1100;
 
 struct HotkeyIds {
     int control;
@@ -218,13 +209,14 @@ INT_PTR CALLBACK UserInterfacePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp
         }
         case WM_NOTIFY: {
             INT_PTR result = FALSE;
-            const PageActions actions{OnOk, nullptr, kUserInterfaceHelp};
+            const PageActions actions{OnOk, nullptr, kUserInterfacePageContext};
             HandleSheetNotify(page, reinterpret_cast<const NMHDR*>(lp), actions, &result);
             return result;
         }
         case WM_HELP:
-            ShowControlHelp(page, reinterpret_cast<const HELPINFO*>(lp), kHelpTable,
-                            sizeof(kHelpTable) / sizeof(kHelpTable[0]), kUserInterfaceHelp);
+            ShowControlHelp(page, reinterpret_cast<const HELPINFO*>(lp), kUserInterfaceHelp,
+                            sizeof(kUserInterfaceHelp) / sizeof(kUserInterfaceHelp[0]),
+                            kUserInterfacePageContext);
             return TRUE;
         case WM_DESTROY:
             OnDestroy();

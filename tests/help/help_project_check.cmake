@@ -1,0 +1,70 @@
+# Runs the build's help check on a copy of the help's sources that one case breaks, and
+# expects it to stop the build with a message that names the fault; "fits" expects the
+# real sources to pass.
+#   cmake -DCASE=name -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch folder> -P help_project_check.cmake
+cmake_minimum_required(VERSION 3.20)
+
+set(_help ${WORK_DIR}/${CASE}/help)
+set(_tables ${WORK_DIR}/${CASE}/help_topics.h)
+file(REMOVE_RECURSE ${WORK_DIR}/${CASE})
+file(COPY ${SOURCE_DIR}/doc/help DESTINATION ${WORK_DIR}/${CASE})
+configure_file(${SOURCE_DIR}/app/ui/help_topics.h ${_tables} COPYONLY)
+
+macro(_edit file from to)
+    file(READ ${file} _text)
+    string(FIND "${_text}" "${from}" _at)
+    if(_at EQUAL -1)
+        message(FATAL_ERROR "case ${CASE}: '${from}' is not in ${file}; the case needs updating")
+    endif()
+    string(REPLACE "${from}" "${to}" _text "${_text}")
+    file(WRITE ${file} "${_text}")
+endmacro()
+
+# Each case: the fault it makes, and the words the check must say about it.
+if(CASE STREQUAL "fits")
+    set(_expect "")
+elseif(CASE STREQUAL "page_topic_missing")
+    file(REMOVE ${_help}/page_advanced.htm)
+    set(_expect "context 1200 (Advanced) names page_advanced.htm, which is no topic")
+elseif(CASE STREQUAL "topic_not_listed")
+    _edit(${_help}/quillory.hhp "page_autostart.htm\n" "")
+    set(_expect "context 1300 (Autostart) names page_autostart.htm, which is no topic")
+elseif(CASE STREQUAL "control_without_place")
+    # A control the program gives a context that the help has no place for.
+    _edit(${_tables} "kAdvancedHelp[] = {" "kAdvancedHelp[] = {\n    {IDC_ADV_OTHER_GROUP, 1213},")
+    set(_expect "context 1213 (Advanced) names page_advanced.htm#c1213, but page_advanced.htm has no anchor c1213")
+elseif(CASE STREQUAL "anchor_removed")
+    _edit(${_help}/page_tray_programs.htm "<a name=\"c1009\"></a>" "")
+    set(_expect "page_tray_programs.htm has no anchor c1009")
+elseif(CASE STREQUAL "dead_link")
+    _edit(${_help}/icons.htm "href=\"interception.htm\"" "href=\"intercept.htm\"")
+    set(_expect "icons.htm names intercept.htm, which is no topic")
+elseif(CASE STREQUAL "contents_to_nowhere")
+    _edit(${_help}/contents.hhc "value=\"setup.htm\"" "value=\"install.htm\"")
+    set(_expect "contents.hhc names install.htm, which is no topic")
+elseif(CASE STREQUAL "quick_start_missing")
+    file(REMOVE ${_help}/quick_start.htm)
+    set(_expect "the Help command names quick_start.htm, which is no topic")
+else()
+    message(FATAL_ERROR "unknown case ${CASE}")
+endif()
+
+execute_process(
+    COMMAND ${CMAKE_COMMAND} -DHHP=${_help}/quillory.hhp -DSOURCES=${_tables}
+            -P ${SOURCE_DIR}/cmake/check_help_project.cmake
+    RESULT_VARIABLE _result OUTPUT_VARIABLE _out ERROR_VARIABLE _err)
+string(REGEX REPLACE "[ \t\r\n]+" " " _said "${_out}${_err}")
+if(_expect STREQUAL "")
+    if(NOT _result EQUAL 0)
+        message(FATAL_ERROR "the help's sources do not pass the check:\n${_out}${_err}")
+    endif()
+else()
+    if(_result EQUAL 0)
+        message(FATAL_ERROR "case ${CASE}: the check let the fault through")
+    endif()
+    string(FIND "${_said}" "${_expect}" _at)
+    if(_at EQUAL -1)
+        message(FATAL_ERROR "case ${CASE}: the check failed without saying '${_expect}':\n${_out}${_err}")
+    endif()
+endif()
+file(REMOVE_RECURSE ${WORK_DIR}/${CASE})
