@@ -132,6 +132,26 @@ for page in 0 1 2 3; do
 done
 kill "$qly_pid" 2>/dev/null || true
 wine reg delete "$key" /f >/dev/null 2>&1 || true
+
+# The AutoStart Programs page of the running program, with an enabled and a disabled entry
+# in this user's Run key.
+run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+wine reg add "$run" /v "Sample Agent" /t REG_SZ /d 'C:\windows\notepad.exe /min' /f >/dev/null 2>&1
+wine reg add "$run-" /v "Paused Tool" /t REG_SZ /d 'C:\windows\regedit.exe' /f >/dev/null 2>&1
+wine "$bin/quillory.exe" >/dev/null 2>&1 &
+qly_pid=$!
+sleep 4
+wine "$bin/quillory_command.exe" 1004 >/dev/null 2>&1 || echo "AutoStart page: Quillory was not running" >>"$out/problems.txt"
+sleep 2
+wine "$bin/quillory_command.exe" settings-page 1 >/dev/null 2>&1 || echo "AutoStart page: no settings sheet" >>"$out/problems.txt"
+sleep 1.5
+import -display "$DISPLAY" -window root "$out/122_autostart_running.png"
+wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || true
+sleep 1
+kill "$qly_pid" 2>/dev/null || true
+wine reg delete "$run" /v "Sample Agent" /f >/dev/null 2>&1 || true
+wine reg delete "$run-" /f >/dev/null 2>&1 || true
+wine reg delete "$key" /f >/dev/null 2>&1 || true
 echo "screenshots in $out"
 if [ -s "$out/problems.txt" ]; then
     echo "layout problems:"

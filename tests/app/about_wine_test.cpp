@@ -180,54 +180,6 @@ TEST_F(App, AboutComesIntoViewWithItsButtonsAndOkOrClosingParksItAgain) {
     ASSERT_TRUE(q.Exit());
 }
 
-// The programs registered for a protocol, replaced by the recorder for the test and given
-// back afterwards.
-class ProtocolHandler {
-  public:
-    ProtocolHandler(const std::string& protocol, const std::string& command)
-        : m_key(protocol + "\\shell\\open\\command") {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, m_key.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            char old[1024] = {};
-            DWORD size = sizeof old - 1;
-            m_had = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old),
-                                     &size) == ERROR_SUCCESS;
-            m_old = old;
-            RegCloseKey(key);
-        }
-        m_created_protocol = !m_had && RegOpenKeyExA(HKEY_CLASSES_ROOT, protocol.c_str(), 0,
-                                                     KEY_READ, &key) != ERROR_SUCCESS;
-        if (!m_created_protocol && !m_had)
-            RegCloseKey(key);
-        m_protocol = protocol;
-        Set(command);
-    }
-    ~ProtocolHandler() {
-        if (m_had)
-            Set(m_old);
-        else if (m_created_protocol)
-            RegDeleteTreeA(HKEY_CLASSES_ROOT, m_protocol.c_str());
-        else
-            RegDeleteTreeA(HKEY_CLASSES_ROOT, (m_protocol + "\\shell\\open").c_str());
-    }
-
-  private:
-    void Set(const std::string& value) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CLASSES_ROOT, m_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, nullptr) != ERROR_SUCCESS)
-            return;
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        RegCloseKey(key);
-    }
-    std::string m_key;
-    std::string m_protocol;
-    std::string m_old;
-    bool m_had = false;
-    bool m_created_protocol = false;
-};
-
 std::string Narrow(const std::wstring& w) {
     return std::string(w.begin(), w.end());
 }

@@ -188,6 +188,44 @@ bool WaitForTakeover(DWORD timeout_ms) {
     }
 }
 
+ProtocolHandler::ProtocolHandler(const std::string& protocol, const std::string& command)
+    : m_key(protocol + "\\shell\\open\\command") {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, m_key.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char old[1024] = {};
+        DWORD size = sizeof old - 1;
+        m_had = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old),
+                                 &size) == ERROR_SUCCESS;
+        m_old = old;
+        RegCloseKey(key);
+    }
+    m_created_protocol = !m_had && RegOpenKeyExA(HKEY_CLASSES_ROOT, protocol.c_str(), 0, KEY_READ,
+                                                 &key) != ERROR_SUCCESS;
+    if (!m_created_protocol && !m_had)
+        RegCloseKey(key);
+    m_protocol = protocol;
+    Set(command);
+}
+
+ProtocolHandler::~ProtocolHandler() {
+    if (m_had)
+        Set(m_old);
+    else if (m_created_protocol)
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, m_protocol.c_str());
+    else
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, (m_protocol + "\\shell\\open").c_str());
+}
+
+void ProtocolHandler::Set(const std::string& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, m_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+}
+
 void App::SetUp() {
     qly_hook_test::ResetSharedSection();
     DeleteFileA(LogFilePath().c_str());

@@ -77,6 +77,24 @@ bool WaitForIcon(const qly_test::TrayHost& tray,
 // Waits until the shared section says the tray is taken over.
 bool WaitForTakeover(DWORD timeout_ms = 10000);
 
+// The program registered for a protocol ("http", "mailto"), replaced by `command` for the
+// test and given back afterwards.
+class ProtocolHandler {
+  public:
+    ProtocolHandler(const std::string& protocol, const std::string& command);
+    ~ProtocolHandler();
+    ProtocolHandler(const ProtocolHandler&) = delete;
+    ProtocolHandler& operator=(const ProtocolHandler&) = delete;
+
+  private:
+    void Set(const std::string& value);
+    std::string m_key;
+    std::string m_protocol;
+    std::string m_old;
+    bool m_had = false;
+    bool m_created_protocol = false;
+};
+
 // Each test starts from a clean shared section and without a log file.
 class App : public ::testing::Test {
   protected:

@@ -11,10 +11,13 @@
 //   quillory_command.exe menu-open            asks only whether the tray menu is on screen
 //   quillory_command.exe menu-key VK          one key down to the open tray menu (40 down,
 //                                             38 up, 13 Enter, 27 Escape)
-//   quillory_command.exe settings-page N      selects tab N of the open settings sheet
+//   quillory_command.exe settings-page N      shows page N (0 first) of the open settings
 // Exit code 0 when a running Quillory got the command, 1 when none runs (or the window
-// TITLE does not exist, or no menu is open), 2 on bad usage.
+// TITLE does not exist, or no menu or settings sheet is open), 2 on bad usage.
 #include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
 #include <commctrl.h>
 #include <prsht.h>
 
@@ -56,6 +59,21 @@ HWND MenuOf(HWND main) {
     return nullptr;
 }
 
+// Quillory's settings sheet: a dialog of its process with a tab control, whatever language
+// its caption is in.
+HWND SheetOf(HWND main) {
+    DWORD quillory = 0;
+    GetWindowThreadProcessId(main, &quillory);
+    for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w;
+         w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == quillory && w != main && FindWindowExA(w, nullptr, WC_TABCONTROLA, nullptr))
+            return w;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,7 +100,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "settings-page") == 0) {
         if (argc != 3 || !Number(argv[2], 3, &number))
             return 2;
-        HWND sheet = FindWindowA("#32770", "Quillory - Settings");
+        HWND sheet = main ? SheetOf(main) : nullptr;
         return sheet && SendMessageA(sheet, PSM_SETCURSEL, number, 0) ? 0 : 1;
     }
     const bool hotkey = argc >= 3 && std::strcmp(argv[1], "hotkey") == 0;

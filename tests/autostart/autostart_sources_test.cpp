@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/autostart/autostart_details.h"
 #include "app/autostart/autostart_sources.h"
 #include "app/autostart/program_path.h"
 #include "app/autostart/web_lookup_address.h"
@@ -557,6 +558,87 @@ TEST(AutostartProgramPath, ARunningProgramIsLookedUpByItsLongFileName) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(LookupName(c.path, long_path, c.lead), c.name);
     }
+}
+
+// What the page's details show for the selected line, whatever the line is: its group's
+// title alone, a running program with its window, one only a rule knows, one that does not
+// run, one that cannot be switched.
+TEST(AutostartDetails, TheSelectedLineShowsItsProgramWhetherItRunsAndWhetherItSwitches) {
+    FakePlaces p;
+    p.Put(kHKCU, kRun, "Tool", "tool.exe /min");
+    p.Put(kHKCU, kRunOff, "Paused", "C:\\paused.exe");
+    p.Put(kHKCU, kRun, "Long", "C:\\" + std::string(1100, 'l'));
+    p.Put(kHKLM, kRunOnce, "Setup", "C:\\setup.exe /finish");
+    p.on_search_path["tool.exe /min"] = "C:\\Tools\\tool.exe";
+    std::map<std::string, RunningFacts> known;
+    // A 64-bit handle value shows its low 32 bits.
+    known["C:\\Tools\\tool.exe"] = {0x1a2b, 0xFFFFFFFF00012345ull, "Tool window", 7};
+    known["C:\\paused.exe"] = {0, 0, "", 12};  // known by its rule only
+    std::vector<std::string> asked;
+    const RunningLookup lookup = [&](const std::string& program, RunningFacts* facts) {
+        asked.push_back(program);
+        const auto found = known.find(program);
+        if (found == known.end())
+            return false;
+        *facts = found->second;
+        return true;
+    };
+    AutostartList list;
+    list.Enumerate(p);
+    AutostartEntry* header = nullptr;
+    for (const auto& e : list.entries())
+        if (e->isGroupHeader() && e->displayName() == Title(kHKCU, kRun))
+            header = e.get();
+    ASSERT_NE(header, nullptr);
+
+    const struct {
+        AutostartEntry* entry;
+        AutostartDetails shown;
+    } cases[] = {
+        {header, {Title(kHKCU, kRun), "", "", "N/A", "", "N/A", "0", true, false}},
+        {FindEntry(list, Title(kHKCU, kRun), "Tool"),
+         {"Tool", "tool.exe /min", "C:\\Tools\\tool.exe", "00001a2b", "Tool window", "00012345",
+          "7", true, true}},
+        {FindEntry(list, Title(kHKCU, kRun), "Paused"),
+         {"Paused", "C:\\paused.exe", "C:\\paused.exe", "N/A", "", "N/A", "12", false, true}},
+        {FindEntry(list, Title(kHKCU, kRun), "Long"),
+         {"Long", "C:\\" + std::string(1100, 'l'), "C:\\" + std::string(1020, 'l'), "N/A", "",
+          "N/A", "0", true, true}},
+        {FindEntry(list, Title(kHKLM, kRunOnce), "Setup"),
+         {"Setup", "C:\\setup.exe /finish", "C:\\setup.exe /finish", "N/A", "", "N/A", "0", true,
+          false}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(c.entry, nullptr);
+        SCOPED_TRACE(c.shown.name);
+        const AutostartDetails d = DescribeAutostartEntry(*c.entry, p, lookup);
+        EXPECT_EQ(d.name, c.shown.name);
+        EXPECT_EQ(d.value, c.shown.value);
+        EXPECT_EQ(d.program, c.shown.program);
+        EXPECT_EQ(d.process_id, c.shown.process_id);
+        EXPECT_EQ(d.window_text, c.shown.window_text);
+        EXPECT_EQ(d.window_handle, c.shown.window_handle);
+        EXPECT_EQ(d.tray_id, c.shown.tray_id);
+        EXPECT_EQ(d.enabled, c.shown.enabled);
+        EXPECT_EQ(d.can_toggle, c.shown.can_toggle);
+    }
+    // The header starts nothing and is looked up nowhere.
+    EXPECT_EQ(asked.size(), 4u);
+
+    // A failed switch shows the entry as it still is: the box follows the entry.
+    AutostartEntry* tool = FindEntry(list, Title(kHKCU, kRun), "Tool");
+    p.uncreatable_key = kRunOff;
+    EXPECT_FALSE(tool->setEnabled(false, p));
+    EXPECT_TRUE(DescribeAutostartEntry(*tool, p, lookup).enabled);
+}
+
+TEST(AutostartDetails, EveryItemGoesUnderTheHeaderBeforeIt) {
+    FakePlaces p;
+    const AutostartSource& run = RegistryAutostartSource(kSourceUserRun);
+    std::vector<std::unique_ptr<AutostartEntry>> entries;
+    for (const char* name : {"Orphan", "", "A", "B", "", "", "C"})
+        entries.push_back(std::make_unique<AutostartEntry>(&run, name, "", false, OwnedIcon()));
+    EXPECT_EQ(AutostartTreeParents(entries), (std::vector<int>{-1, -1, 1, 1, -1, -1, 5}));
 }
 
 // Windows-1252 as far as the cases need it.

@@ -112,6 +112,17 @@ bool TreeViewBase::SetChecked(HTREEITEM item, bool checked) {
     return Send(m_tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change)) != FALSE;
 }
 
+bool TreeViewBase::SetGhosted(HTREEITEM item, bool ghosted) {
+    if (item == nullptr)
+        return false;
+    TVITEMA change = {};
+    change.mask = TVIF_HANDLE | TVIF_STATE;
+    change.hItem = item;
+    change.stateMask = TVIS_CUT;
+    change.state = ghosted ? TVIS_CUT : 0;
+    return Send(m_tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change)) != FALSE;
+}
+
 HTREEITEM TreeViewBase::ItemSelectedBy(const NMHDR& header) {
     if (header.code != TVN_SELCHANGEDA)
         return nullptr;

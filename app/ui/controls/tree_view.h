@@ -44,6 +44,9 @@ class TreeViewBase {
     bool IsChecked(HTREEITEM item) const;
     bool SetChecked(HTREEITEM item, bool checked);
 
+    // Shows the item's icon dimmed (TVIS_CUT), as for something that is there but off.
+    bool SetGhosted(HTREEITEM item, bool ghosted);
+
     // The item that a WM_NOTIFY reports as the new selection (TVN_SELCHANGED with the
     // selected state), or nullptr for any other notification.
     static HTREEITEM ItemSelectedBy(const NMHDR& header);

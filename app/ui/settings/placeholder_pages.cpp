@@ -44,10 +44,6 @@ HPROPSHEETPAGE CreateTrayProgramsPage() {
     return MakeSettingsPage(IDD_TRAY_PROGRAMS, PlaceholderProc<1000>);
 }
 
-HPROPSHEETPAGE CreateAutostartPage() {
-    return MakeSettingsPage(IDD_AUTOSTART, PlaceholderProc<1300>);
-}
-
 void RefreshTrayProgramsPage() {}
 
 }  // namespace qly
