@@ -318,6 +318,8 @@ int QuilloryMain(HINSTANCE instance, const char* command_line, const StartSeams&
     app.own_tip_period_ms = seams.own_tip_period_ms;
     if (seams.tick_count)
         app.tick_count = seams.tick_count;
+    // Setup's log-off at its end goes through the same seam as the tray question's.
+    app.exit_windows = seams.exit_windows;
     WM_USER_QLY_HOOK_MSG = RegisterWindowMessageA(kHookMessageName);
     WM_USER_TASKBAR_CREATED = RegisterWindowMessageA("TaskbarCreated");
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);

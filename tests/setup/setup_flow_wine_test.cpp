@@ -38,6 +38,18 @@ void Write(const std::string& path, const char* text) {
     CloseHandle(f);
 }
 
+std::string ReadText(const std::string& path) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    char buffer[256] = {};
+    DWORD n = 0;
+    ReadFile(f, buffer, sizeof(buffer) - 1, &n, nullptr);
+    CloseHandle(f);
+    return std::string(buffer, n);
+}
+
 std::string StringValue(HKEY root, const char* path, const char* name) {
     char buffer[512] = {};
     DWORD size = sizeof(buffer);
@@ -157,8 +169,9 @@ TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSe
     ASSERT_TRUE(CreateDirectoryA(source.c_str(), nullptr));
     CreateDirectoryA((source + "DOC").c_str(), nullptr);
     CreateDirectoryA((source + "LNG").c_str(), nullptr);
-    ASSERT_TRUE(
-        CopyFileA((Bin() + "quillory.exe").c_str(), (source + "Quillory.EXE").c_str(), FALSE));
+    // The program with the test's seams, so its log-off request is recorded instead of made.
+    ASSERT_TRUE(CopyFileA((Bin() + "quillory_seamed.exe").c_str(),
+                          (source + "Quillory.EXE").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA((Bin() + "QLYDLL.DLL").c_str(), (source + "QLYDLL.DLL").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA((Bin() + "RUNQLY.EXE").c_str(), (source + "RUNQLY.EXE").c_str(), FALSE));
     // A signed product: the elevation tool and the certificate the build signed it with.
@@ -170,6 +183,8 @@ TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSe
     Write(source + "LNG\\english.lng", "[QUILLORY_LANGUAGE]\r\n_____=English\r\n");
     Write(source + "CHANGES.TXT", "changes");
 
+    const std::string exit_record = std::string(temp) + "qly logoff " + stamp + ".txt";
+    SetEnvironmentVariableA("QLY_TEST_EXIT_WINDOWS", exit_record.c_str());
     Process setup(source + "Quillory.EXE", "-I");
     HWND dialog = WaitForBox("Quillory Setup - Installation folder", "", 15000);
     ASSERT_NE(dialog, nullptr) << "no installation-folder dialog";
@@ -195,9 +210,13 @@ TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSe
     // The installed copy finishes: it removes the setup folder and asks about logging off.
     HWND finish = WaitForBox(kSetupCaption, "Quillory Setup finished without errors", 30000);
     ASSERT_NE(finish, nullptr) << "the installed copy did not finish";
-    Press(finish, IDCANCEL);
-    for (int i = 0; i < 100 && Exists(source); ++i)
+    Press(finish, IDOK);  // log off now
+    for (int i = 0; i < 100 && (Exists(source) || !Exists(exit_record)); ++i)
         Sleep(100);
+    SetEnvironmentVariableA("QLY_TEST_EXIT_WINDOWS", nullptr);
+    EXPECT_EQ(ReadText(exit_record), "ExitWindowsEx 0x00000000\n") << "no log-off was asked";
+    EXPECT_EQ(DwordValue(HKEY_CURRENT_USER, "Software\\KARNOVELDAHUS\\QUILLORY", "FlagLogOff"), 1u);
+    DeleteFileA(exit_record.c_str());
 
     for (const char* file : {"Quillory.EXE", "QLYDLL.DLL", "RUNQLY.EXE", "DOC\\Quillory.chm",
                              "LNG\\english.lng", "CHANGES.TXT"})
