@@ -364,6 +364,12 @@ int InteractiveSetup() {
         Box("Do you want to create shorcuts into the Start Menu ?", SetupTitle(),
             MB_YESNO | MB_ICONQUESTION) == IDYES)
         CreateStartMenuShortcuts(program);
+    // Windows XP hides tray icons by itself, which would hide what the user chose to show.
+    if (App().major == 5 && App().minor >= 1 && ReadExplorerAutoTray() != 0 &&
+        (!AskSetupQuestion(SetupQuestion::kAutoHide, defaults) ||
+         Box("Do you want to disable WinXP tray auto hide (recommended) ?", SetupTitle(),
+             MB_YESNO | MB_ICONQUESTION) == IDYES))
+        WriteExplorerAutoTray(0);
 
     if (copied == static_cast<int>(CopyResult::kRestartNeeded)) {
         char startup[MAX_PATH] = "";

@@ -247,6 +247,37 @@ void DeleteStartMenuShortcuts() {
     RemoveDirectoryA(folder.c_str());
 }
 
+namespace {
+constexpr char kExplorerKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+constexpr char kEnableAutoTray[] = "EnableAutoTray";
+}  // namespace
+
+uint32_t ReadExplorerAutoTray() {
+    UniqueKey key;
+    DWORD value = 1;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kExplorerKey, 0, KEY_QUERY_VALUE, key.out()) !=
+        ERROR_SUCCESS)
+        return value;
+    DWORD type = 0;
+    DWORD stored = 0;
+    DWORD size = sizeof(stored);
+    if (RegQueryValueExA(key.get(), kEnableAutoTray, nullptr, &type,
+                         reinterpret_cast<BYTE*>(&stored), &size) == ERROR_SUCCESS &&
+        type == REG_DWORD && size == sizeof(stored))
+        value = stored;
+    return value;
+}
+
+void WriteExplorerAutoTray(uint32_t value) {
+    UniqueKey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kExplorerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        key.out(), nullptr) != ERROR_SUCCESS)
+        return;
+    SetDword(key.get(), kEnableAutoTray, value);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_ABORTIFHUNG, 500, &ignored);
+}
+
 void EndSessionForSetup(UINT flags) {
     if (App().exit_windows) {
         App().exit_windows(flags, 0);

@@ -42,6 +42,11 @@ int ChooseInstallDirectory(std::string* folder, bool upgrade);
 bool CreateStartMenuShortcuts(const std::string& program);
 void DeleteStartMenuShortcuts();
 
+// Explorer's tray auto-hide of Windows XP (EnableAutoTray; a missing value is Explorer's
+// default, on). Writing tells every top-level window that a setting changed.
+uint32_t ReadExplorerAutoTray();
+void WriteExplorerAutoTray(uint32_t value);
+
 // Log-off (or restart) as the user asked at the end of setup.
 void EndSessionForSetup(UINT flags);
 

@@ -11,6 +11,7 @@
 #include "app/lang/language.h"
 #include "app/settings/rule_engine.h"
 #include "app/settings/settings_store.h"
+#include "app/setup/setup_system.h"
 #include "app/ui/help.h"
 #include "app/ui/program_state.h"
 #include "app/ui/settings/advanced_page_model.h"
@@ -22,8 +23,6 @@ namespace qly {
 
 namespace {
 
-constexpr char kExplorerKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-constexpr char kEnableAutoTray[] = "EnableAutoTray";
 constexpr unsigned kAdvancedPageContext = 1200;
 
 // The radio buttons by the mode's value.
@@ -35,35 +34,6 @@ AdvancedPageFacts g_shown;
 // The controls tell of the values set while the page fills them; those are no changes.
 bool g_filling = false;
 
-// Explorer's value; a missing one is Explorer's default, auto-hide on.
-uint32_t ReadEnableAutoTray() {
-    UniqueKey key;
-    DWORD value = 1;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kExplorerKey, 0, KEY_QUERY_VALUE, key.out()) !=
-        ERROR_SUCCESS)
-        return value;
-    DWORD type = 0;
-    DWORD stored = 0;
-    DWORD size = sizeof(stored);
-    if (RegQueryValueExA(key.get(), kEnableAutoTray, nullptr, &type,
-                         reinterpret_cast<BYTE*>(&stored), &size) == ERROR_SUCCESS &&
-        type == REG_DWORD && size == sizeof(stored))
-        value = stored;
-    return value;
-}
-
-void WriteEnableAutoTray(uint32_t value) {
-    UniqueKey key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kExplorerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        key.out(), nullptr) != ERROR_SUCCESS)
-        return;
-    const DWORD stored = value;
-    RegSetValueExA(key.get(), kEnableAutoTray, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored),
-                   sizeof(stored));
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_ABORTIFHUNG, 500, &ignored);
-}
-
 AdvancedPageFacts GatherFacts() {
     AdvancedPageFacts f;
     f.default_flags = g_settings.default_flags;
@@ -73,7 +43,7 @@ AdvancedPageFacts GatherFacts() {
     f.dump_always = g_flag_dump_always;
     f.toolbar_known = g_hwnd_tray_toolbar != 0;
     f.win_xp = g_flag_win_xp != 0;
-    f.enable_auto_tray = f.win_xp ? ReadEnableAutoTray() : 1;
+    f.enable_auto_tray = f.win_xp ? ReadExplorerAutoTray() : 1;
     f.autostart = ShowAutostartGroup();
     return f;
 }
@@ -167,7 +137,7 @@ void OnOk(HWND page) {
     choice.new_users = c.new_users ? 1 : 0;
     ApplyAutostartGroup(g_shown.autostart, choice);
     if (r.write_auto_tray)
-        WriteEnableAutoTray(r.enable_auto_tray);
+        WriteExplorerAutoTray(r.enable_auto_tray);
     // The interception mode and the tray order take effect at the next login.
     g_flag_reverse_tray = r.reverse_tray;
     g_flag_late_intercept = r.late_intercept;
