@@ -40,10 +40,6 @@ INT_PTR CALLBACK PlaceholderProc(HWND page, UINT msg, WPARAM, LPARAM lp) {
 
 }  // namespace
 
-HPROPSHEETPAGE CreateTrayProgramsPage() {
-    return MakeSettingsPage(IDD_TRAY_PROGRAMS, PlaceholderProc<1000>);
-}
-
 HPROPSHEETPAGE CreateAutostartPage() {
     return MakeSettingsPage(IDD_AUTOSTART, PlaceholderProc<1300>);
 }
@@ -55,7 +51,5 @@ HPROPSHEETPAGE CreateUserInterfacePage() {
 HPROPSHEETPAGE CreateAdvancedPage() {
     return MakeSettingsPage(IDD_ADVANCED, PlaceholderProc<1200>);
 }
-
-void RefreshTrayProgramsPage() {}
 
 }  // namespace qly

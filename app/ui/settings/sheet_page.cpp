@@ -69,6 +69,17 @@ void InitHelpPane(HWND page, int control, UINT string_id) {
     SetWindowTextA(pane, text);
 }
 
+// The main loop notices that the sheet ended when it offers the sheet a message; OK or
+// Cancel pressed without any input after it (a keyboard's last key, a script) may leave no
+// such message, so the sheet gets one of its own after it handled the button.
+namespace {
+void WakeMainLoopForSheet(HWND page) {
+    HWND sheet = g_sheet_window ? g_sheet_window : GetParent(page);
+    if (sheet)
+        PostMessageA(sheet, WM_NULL, 0, 0);
+}
+}  // namespace
+
 bool HandleSheetNotify(HWND page, const NMHDR* header, const PageActions& actions,
                        INT_PTR* result) {
     if (header == nullptr)
@@ -78,12 +89,14 @@ bool HandleSheetNotify(HWND page, const NMHDR* header, const PageActions& action
             if (actions.on_ok)
                 actions.on_ok(page);
             SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+            WakeMainLoopForSheet(page);
             *result = TRUE;
             return true;
         case PSN_QUERYCANCEL:
             if (actions.on_cancel)
                 actions.on_cancel(page);
             SetWindowLongPtrA(page, DWLP_MSGRESULT, FALSE);
+            WakeMainLoopForSheet(page);
             *result = TRUE;
             return true;
         case PSN_KILLACTIVE:
