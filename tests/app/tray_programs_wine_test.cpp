@@ -204,7 +204,9 @@ struct PageRun {
         tray = std::make_unique<qly_test::TrayHost>();
         if (main == nullptr || !WaitForIcon(*tray, main, 0, true))
             return;
-        owners = std::make_unique<Owners>(std::vector<std::string>{"a"}, script + "log added\n");
+        owners = std::make_unique<Owners>(
+            std::vector<std::string>{"a"},
+            script.find("log added") == std::string::npos ? script + "log added\n" : script);
         if (!owners->WaitForNote("added", 10000))
             return;
         a = owners->Window("a");
@@ -253,13 +255,16 @@ struct PageRun {
 };
 
 TEST_F(App, TheTrayProgramsPageListsLiveIconsThenRulesNotRunningAndHidesAnIconAtOnce) {
+    const std::string go_modify = qly_test::UniqueTempPath("modify");
     PageRun run({{"ReverseTray", 2}},
                 {{"00000005notifyclient.exe", 0x2},
                  {"00000001offline.exe", 0x20C},
                  {"00000003gone.exe", 0x3}},
                 "add a 5 tip=\"Five\" msg=0x8005\n"
                 "add a 6 tip=\"Six\" msg=0x8006\n"
-                "add a 7 tip=\"Seven\" msg=0x8007\n");
+                "add a 7 tip=\"Seven\" msg=0x8007\nlog added\n"
+                "wait-file " +
+                    go_modify + " 30000\nmodify a 6 tip=\"Six, changed\"\n");
     ASSERT_TRUE(run.ready);
     ASSERT_TRUE(WaitForIcon(*run.tray, run.a, 7, true));
     const Page& page = *run.page;
@@ -296,6 +301,21 @@ TEST_F(App, TheTrayProgramsPageListsLiveIconsThenRulesNotRunningAndHidesAnIconAt
     EXPECT_FALSE(page.Enabled(1059)) << "nothing to delete";
     EXPECT_FALSE(page.Enabled(1055)) << "no position, no arrows";
 
+    // An owner changes its tip while the page is open: its row and its details follow.
+    const int six = RowOfTip(page, "Six");
+    ASSERT_TRUE(page.Select(six));
+    page.Settle();
+    CloseHandle(
+        CreateFileA(go_modify.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    for (int i = 0; i < 200 && RowOfTip(page, "Six, changed") != six; ++i)
+        Sleep(25);
+    EXPECT_EQ(RowOfTip(page, "Six, changed"), six) << ::testing::PrintToString(page.Rows());
+    page.Settle();
+    EXPECT_EQ(page.Text(1006), "Six, changed");
+    DeleteFileA(go_modify.c_str());
+
+    ASSERT_TRUE(page.Select(seven));
+    page.Settle();
     // NEVER: the icon leaves the tray at once; ALWAYS brings it back; NEVER again is saved
     // when the sheet closes.
     page.Choose(1041, 2);
