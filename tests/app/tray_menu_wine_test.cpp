@@ -7,6 +7,7 @@
 // chosen by keys sent to the menu window.
 #include "tests/app/app_fixture.h"
 
+#include <prsht.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -594,8 +595,12 @@ TEST_F(App, TheFixedEntriesGiveTheMainWindowTheirCommands) {
     run.OpenFromIcon();
     ASSERT_TRUE(run.log.WaitForOpening(1));
     ASSERT_TRUE(Choose(run, 1, 0, VK_RETURN)) << run.log.Text();
-    EXPECT_NE(WaitForProcessWindow(run.quillory->Id(), nullptr, "Quillory notice", 5000), nullptr)
-        << "Settings said nothing";
+    HWND sheet = WaitForProcessWindow(run.quillory->Id(), "#32770", "Quillory - Settings", 5000);
+    EXPECT_NE(sheet, nullptr) << "Settings opened no sheet";
+    if (sheet) {
+        PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        EXPECT_TRUE(WaitUntilGone(run.quillory->Id(), "#32770", "Quillory - Settings", 5000));
+    }
 
     run.OpenFromIcon();
     ASSERT_TRUE(run.log.WaitForOpening(2));
