@@ -246,6 +246,8 @@ void FillList(bool select_first) {
             texts.push_back(entry.text);
         }
     }
+    // One redraw for the whole list, not one per row.
+    SendMessageA(list.Handle(), WM_SETREDRAW, FALSE, 0);
     for (size_t i = 0; i < s.rows.size(); ++i) {
         Row& row = s.rows[i];
         if (row.image < 0) {
@@ -256,6 +258,8 @@ void FillList(bool select_first) {
         list.Append(texts[i], row.image, static_cast<LPARAM>(i));
     }
     list.SetSmallImages(s.images.Handle());
+    SendMessageA(list.Handle(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list.Handle(), nullptr, TRUE);
     if (select_first && !s.rows.empty()) {
         list.Select(0);
         list.EnsureVisible(static_cast<int>(s.rows.size()) - 1);
