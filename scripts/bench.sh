@@ -9,7 +9,7 @@ mkdir -p "$root/build"
 "$root/scripts/build.sh" win64
 prefix="$root/build/win64/wineprefix"
 trap '"$root/scripts/wine_session.sh" stop "$prefix" || true' EXIT
-for b in hook_forward_bench registry_bench; do
+for b in hook_forward_bench registry_bench tray_programs_bench; do
     echo "== $b"
     "$root/scripts/wine_run.sh" "$prefix" "$root/build/win64/bin/$b.exe" "$@" 2>/dev/null
 done

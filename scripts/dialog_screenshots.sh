@@ -83,6 +83,24 @@ for language in builtin english german french; do
     wait "$quillory" || true
 done
 
+# The Tray Programs page as the running program fills it: the sample icons above (one
+# hidden from the tray, three with special positions) and a rule of a program that is not
+# running.
+wine reg delete "$key" /v Language /f >/dev/null 2>&1 || true
+wine reg add "$key\\RULES" /v 00000004mailwatch.exe /t REG_DWORD /d $((0x40C)) /f >/dev/null 2>&1
+wine "$bin/quillory.exe" >/dev/null 2>&1 &
+quillory=$!
+for _ in $(seq 1 150); do
+    state=$(wine "$bin/trayctl.exe" state 2>/dev/null | tr -d '\r' || true)
+    grep -q 'tip=Quillory' <<<"$state" && ! grep -q 'uid=7 ' <<<"$state" && break
+    sleep 0.1
+done
+wine "$bin/quillory_command.exe" 1004 >/dev/null 2>&1 || echo "Tray Programs page: Quillory was not running" >>"$out/problems.txt"
+sleep 2.5
+import -display "$DISPLAY" -window root "$out/108_tray_programs_running.png"
+wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || true
+wait "$quillory" || true
+
 # The About box paints its own face, which no template shows, and the password dialog is
 # centred by the program: both are photographed as the running program shows them, with a
 # settings password "Quillory" stored in its scrambled form.

@@ -597,10 +597,10 @@ TEST_F(App, TheFixedEntriesGiveTheMainWindowTheirCommands) {
     ASSERT_TRUE(run.log.WaitForOpening(1));
     ASSERT_TRUE(Choose(run, 1, 0, VK_RETURN)) << run.log.Text();
     HWND sheet = WaitForProcessWindow(run.quillory->Id(), "#32770", "Quillory - Settings", 5000);
-    EXPECT_NE(sheet, nullptr) << "Settings opened nothing";
+    EXPECT_NE(sheet, nullptr) << "Settings opened no sheet";
     if (sheet) {
         PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-        WaitUntilGone(run.quillory->Id(), "#32770", "Quillory - Settings", 5000);
+        EXPECT_TRUE(WaitUntilGone(run.quillory->Id(), "#32770", "Quillory - Settings", 5000));
     }
 
     run.OpenFromIcon();
