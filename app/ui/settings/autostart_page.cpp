@@ -28,16 +28,7 @@ namespace qly {
 
 namespace {
 
-constexpr unsigned kAutostartHelp = 1300;
-
-constexpr HelpContextEntry kHelpTable[] = {
-    {IDC_AS_TREE, 1301},        {IDC_AS_NAME_LABEL, 1302},    {IDC_AS_NAME, 1302},
-    {IDC_AS_VALUE_LABEL, 1303}, {IDC_AS_VALUE, 1303},         {IDC_AS_PROCESS_LABEL, 1304},
-    {IDC_AS_PROCESS, 1304},     {IDC_AS_PROCESS_ID, 1304},    {IDC_AS_WINDOW_LABEL, 1305},
-    {IDC_AS_WINDOW, 1305},      {IDC_AS_WINDOW_HANDLE, 1305}, {IDC_AS_TRAY_ID_LABEL, 1306},
-    {IDC_AS_TRAY_ID, 1306},     {IDC_AS_ICON_LABEL, 1307},    {IDC_AS_ICON, 1307},
-    {IDC_AS_ENABLED, 1308},     {IDC_AS_WEB_INFO, 1309},
-};
+constexpr unsigned kAutostartPageContext = 1300;
 
 // The web lookup's second page follows the first after this long, so the browser has
 // opened the first before it is asked for the second.
@@ -205,7 +196,7 @@ INT_PTR PageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
                 return FALSE;
             }
             INT_PTR result = FALSE;
-            const PageActions actions{nullptr, nullptr, kAutostartHelp};
+            const PageActions actions{nullptr, nullptr, kAutostartPageContext};
             HandleSheetNotify(page, header, actions, &result);
             return result;
         }
@@ -218,8 +209,9 @@ INT_PTR PageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
                 LookUpOnTheWeb(page);
             return TRUE;
         case WM_HELP:
-            ShowControlHelp(page, reinterpret_cast<const HELPINFO*>(lp), kHelpTable,
-                            sizeof kHelpTable / sizeof kHelpTable[0], kAutostartHelp);
+            ShowControlHelp(page, reinterpret_cast<const HELPINFO*>(lp), kAutostartHelp,
+                            sizeof kAutostartHelp / sizeof kAutostartHelp[0],
+                            kAutostartPageContext);
             return TRUE;
         case WM_DESTROY:
             Tree(page).SetImages(nullptr);

@@ -46,21 +46,6 @@ namespace qly {
 namespace {
 
 constexpr unsigned kPageHelpContext = 1000;
-constexpr HelpContextEntry kHelpTable[] = {
-    {IDC_TP_LIST, 1001},
-    {IDC_TP_TOOLTIP, 1002},
-    {IDC_TP_PROCESS, 1002},
-    {IDC_TP_WINDOW, 1002},
-    {IDC_TP_TRAY_VISIBLE, 1003},
-    {IDC_TP_TRAY_VISIBLE_LABEL, 1003},
-    {IDC_TP_MENU_VISIBLE, 1004},
-    {IDC_TP_MENU_VISIBLE_LABEL, 1004},
-    {IDC_TP_SPECIAL_POSITION, 1005},
-    {IDC_TP_POSITION_DOWN, 1006},
-    {IDC_TP_POSITION_UP, 1007},
-    {IDC_TP_ALL_ICONS, 1008},
-    {IDC_TP_DELETE, 1009},
-};
 
 // Posted to the page by the registry listener: an icon came or went, refill the list.
 constexpr UINT kRefreshListMessage = WM_APP + 35;
@@ -691,8 +676,9 @@ INT_PTR HandleMessage(HWND page, UINT msg, WPARAM wparam, LPARAM lparam) {
                 OnCommand(wparam);
             return TRUE;
         case WM_HELP:
-            ShowControlHelp(page, reinterpret_cast<const HELPINFO*>(lparam), kHelpTable,
-                            sizeof kHelpTable / sizeof kHelpTable[0], kPageHelpContext);
+            ShowControlHelp(page, reinterpret_cast<const HELPINFO*>(lparam), kTrayProgramsHelp,
+                            sizeof kTrayProgramsHelp / sizeof kTrayProgramsHelp[0],
+                            kPageHelpContext);
             return TRUE;
         case WM_NOTIFY: {
             const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);
