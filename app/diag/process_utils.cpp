@@ -267,4 +267,16 @@ bool GetElevationType(TOKEN_ELEVATION_TYPE* type) {
                                        &returned) != FALSE;
 }
 
+BOOL ExitWindowsWithPrivilege(UINT flags, DWORD reason) {
+    UniqueKernelHandle token;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out())) {
+        TOKEN_PRIVILEGES tp = {};
+        tp.PrivilegeCount = 1;
+        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid))
+            AdjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr);
+    }
+    return ExitWindowsEx(flags, reason);
+}
+
 }  // namespace qly

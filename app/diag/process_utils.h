@@ -37,5 +37,7 @@ bool GetWindowProgramName(HWND window,
 int IsUserAdmin();
 // The elevation type of this process's token (default, full or limited).
 bool GetElevationType(TOKEN_ELEVATION_TYPE* type);
+// ExitWindowsEx after enabling the shutdown privilege, which a restart needs.
+BOOL ExitWindowsWithPrivilege(UINT flags, DWORD reason);
 
 }  // namespace qly

@@ -8,6 +8,7 @@
 #include "app/base/program_names.h"
 #include "app/base/unique_handle.h"
 #include "app/diag/modeless_message.h"
+#include "app/diag/process_utils.h"
 #include "app/lang/language.h"
 #include "app/settings/registry_ops.h"
 #include "app/ui/program_state.h"
@@ -279,19 +280,7 @@ void WriteExplorerAutoTray(uint32_t value) {
 }
 
 void EndSessionForSetup(UINT flags) {
-    if (App().exit_windows) {
-        App().exit_windows(flags, 0);
-        return;
-    }
-    UniqueKernelHandle token;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out())) {
-        TOKEN_PRIVILEGES tp = {};
-        tp.PrivilegeCount = 1;
-        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid))
-            AdjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr);
-    }
-    ExitWindowsEx(flags, 0);
+    (App().exit_windows ? App().exit_windows : ExitWindowsWithPrivilege)(flags, 0);
 }
 
 }  // namespace qly

@@ -44,18 +44,6 @@ bool CtrlKeyDown() {
     return GetAsyncKeyState(VK_CONTROL) < 0;
 }
 
-BOOL ExitWindowsWithPrivilege(UINT flags, DWORD reason) {
-    UniqueKernelHandle token;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out())) {
-        TOKEN_PRIVILEGES tp = {};
-        tp.PrivilegeCount = 1;
-        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid))
-            AdjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr);
-    }
-    return ExitWindowsEx(flags, reason);
-}
-
 void LearnPlatform() {
     OSVERSIONINFOA v = {};
     v.dwOSVersionInfoSize = sizeof v;
