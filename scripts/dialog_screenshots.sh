@@ -170,6 +170,26 @@ kill "$qly_pid" 2>/dev/null || true
 wine reg delete "$run" /v "Sample Agent" /f >/dev/null 2>&1 || true
 wine reg delete "$run-" /f >/dev/null 2>&1 || true
 wine reg delete "$key" /f >/dev/null 2>&1 || true
+# Setup as a user meets it, from an unpacked product folder: the folder dialog, then the
+# first question; the rest is declined.
+src="$prefix/drive_c/qly unpacked"
+mkdir -p "$src"
+cp "$bin/quillory.exe" "$src/Quillory.EXE"
+cp "$bin/QLYDLL.DLL" "$bin/RUNQLY.EXE" "$src/"
+wine "$src/Quillory.EXE" -I >/dev/null 2>&1 &
+setup_pid=$!
+sleep 3
+import -display "$DISPLAY" -window root "$out/117_setup_running.png"
+wine "$bin/quillory_command.exe" press "Quillory Setup - Installation folder" 1234 >/dev/null 2>&1 ||
+    echo "setup: no folder dialog" >>"$out/problems.txt"
+sleep 3
+import -display "$DISPLAY" -window root "$out/setup_question_running.png"
+wine "$bin/quillory_command.exe" press "Quillory Setup " 7 >/dev/null 2>&1 ||
+    echo "setup: no Start-menu question" >>"$out/problems.txt"
+sleep 9
+wine "$bin/quillory_command.exe" press "Quillory Setup " 2 >/dev/null 2>&1 || true
+sleep 1
+kill "$setup_pid" 2>/dev/null || true
 echo "screenshots in $out"
 if [ -s "$out/problems.txt" ]; then
     echo "layout problems:"

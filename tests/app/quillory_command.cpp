@@ -11,6 +11,8 @@
 //   quillory_command.exe menu-open            asks only whether the tray menu is on screen
 //   quillory_command.exe menu-key VK          one key down to the open tray menu (40 down,
 //                                             38 up, 13 Enter, 27 Escape)
+//   quillory_command.exe press CAPTION ID     presses button ID of the dialog or message box
+//                                             whose caption starts with CAPTION (setup's)
 //   quillory_command.exe settings-page N      shows page N (0 first) of the open settings
 // Exit code 0 when a running Quillory got the command, 1 when none runs (or the window
 // TITLE does not exist, or no menu or settings sheet is open), 2 on bad usage.
@@ -96,6 +98,23 @@ int main(int argc, char** argv) {
             return 2;
         HWND menu = main ? MenuOf(main) : nullptr;
         return menu && PostMessageA(menu, WM_KEYDOWN, number, 0) ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "press") == 0) {
+        if (argc != 4 || !Number(argv[3], 0xFFFF, &number))
+            return 2;
+        const size_t length = std::strlen(argv[2]);
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w;
+             w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+            char caption[256] = "";
+            GetWindowTextA(w, caption, sizeof caption);
+            if (std::strncmp(caption, argv[2], length) == 0 && IsWindowVisible(w))
+                return PostMessageA(
+                           w, WM_COMMAND, MAKEWPARAM(number, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(GetDlgItem(w, static_cast<int>(number))))
+                           ? 0
+                           : 1;
+        }
+        return 1;
     }
     if (std::strcmp(argv[1], "settings-page") == 0) {
         if (argc != 3 || !Number(argv[2], 3, &number))

@@ -50,6 +50,20 @@ std::string ReadText(const std::string& path) {
     return std::string(buffer, n);
 }
 
+// Windows' list of what to rename or delete at the next restart, as one text.
+std::string PendingRenames() {
+    std::vector<wchar_t> data(65536);
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                     L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data.data(),
+                     &size) != ERROR_SUCCESS)
+        return "";
+    std::string out;
+    for (DWORD i = 0; i < size / sizeof(wchar_t); ++i)
+        out += data[i] == 0 ? '|' : static_cast<char>(data[i] < 128 ? data[i] : '?');
+    return out;
+}
+
 std::string StringValue(HKEY root, const char* path, const char* name) {
     char buffer[512] = {};
     DWORD size = sizeof(buffer);
@@ -248,6 +262,10 @@ TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSe
     ASSERT_TRUE(removal.Wait(10000));
     EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Ver"), "<missing>");
     EXPECT_FALSE(Exists(start_menu));
+    const std::string pending = PendingRenames();
+    for (const char* file : {"Quillory.EXE", "QLYDLL.DLL", "RUNQLY.EXE"})
+        EXPECT_NE(pending.find(target.substr(3) + file), std::string::npos)
+            << file << " is not deleted at the next restart: " << pending;
     EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QUILLORY"), "<missing>");
     EXPECT_FALSE(Exists(target + "LNG"));
     EXPECT_FALSE(Exists(target + "DOC"));
@@ -319,6 +337,8 @@ TEST_F(SetupFlow, AnUpgradeInTheSameFolderStopsTheRunningCopyAndReplacesAFileInU
     CloseHandle(held);
 
     EXPECT_TRUE(Exists(target + "RUNQLY_TO_DELETE.EXE")) << "the file in use was not moved aside";
+    EXPECT_NE(PendingRenames().find(target.substr(3) + "RUNQLY_TO_DELETE.EXE"), std::string::npos)
+        << "the old launcher is not deleted at the next restart";
     EXPECT_TRUE(Exists(target + "RUNQLY.EXE"));
     EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Ver"),
               std::string("Quillory Version ") + QLY_VERSION_TEXT);
