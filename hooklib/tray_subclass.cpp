@@ -127,10 +127,10 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     if (command != kNimAdd || toolbar == nullptr || answer < kHookReplyMoveBase)
         return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
 
-    const int before = static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+    const int before = ShellToolbar(toolbar).Count();
     const LRESULT result = CallTray(hwnd, WM_COPYDATA, wparam, lparam);
     if (result != 0) {
-        const int after = static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+        const int after = ShellToolbar(toolbar).Count();
         AddMove move;
         if (PlanAddMove(answer, before, after, g_flag_win_xp != 0, &move)) {
             char line[64];
