@@ -127,7 +127,7 @@ TEST_F(TrayRequests, ForwardDumpsOnlyWhenTheAnswerCanUseIt) {
         uint32_t command;
         bool dumps;
     } cases[] = {
-        {0, kAdd, false}, {1, kAdd, false}, {2, kAdd, true},
+        {0, kAdd, false},    {1, kAdd, false},    {2, kAdd, true},
         {0, kModify, false}, {2, kModify, false}, {2, notify_wire::kDelete, false},
     };
     uint32_t uid = 10;
