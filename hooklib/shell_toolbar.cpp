@@ -24,16 +24,26 @@ bool IsStringIndex(intptr_t text) {
 
 }  // namespace
 
-ShellToolbar::ShellToolbar(HWND toolbar) : m_toolbar(toolbar) {}
+ShellToolbar::ShellToolbar(HWND toolbar) : m_toolbar(toolbar) {
+    // Only a window of this thread may have its procedure called directly; any other is
+    // asked the usual way, through its own thread.
+    if (GetWindowThreadProcessId(toolbar, nullptr) == GetCurrentThreadId())
+        m_class_proc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(toolbar, GCLP_WNDPROC));
+}
+
+LRESULT ShellToolbar::Query(UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (m_class_proc != nullptr)
+        return CallWindowProcW(m_class_proc, m_toolbar, msg, wparam, lparam);
+    return SendMessageW(m_toolbar, msg, wparam, lparam);
+}
 
 int ShellToolbar::Count() {
-    return static_cast<int>(SendMessageW(m_toolbar, TB_BUTTONCOUNT, 0, 0));
+    return static_cast<int>(Query(TB_BUTTONCOUNT, 0, 0));
 }
 
 bool ShellToolbar::Read(int index, TrayButton* button) {
     TBBUTTON tb = {};
-    if (!SendMessageW(m_toolbar, TB_GETBUTTON, static_cast<WPARAM>(index),
-                      reinterpret_cast<LPARAM>(&tb)))
+    if (!Query(TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tb)))
         return false;
     button->state = tb.fsState;
     button->bitmap = tb.iBitmap;
@@ -49,7 +59,7 @@ bool ShellToolbar::Read(int index, TrayButton* button) {
 
 uint64_t ShellToolbar::MakeIcon(const TrayButton& button) {
     if (!m_images_known) {
-        m_images = reinterpret_cast<HIMAGELIST>(SendMessageW(m_toolbar, TB_GETIMAGELIST, 0, 0));
+        m_images = reinterpret_cast<HIMAGELIST>(Query(TB_GETIMAGELIST, 0, 0));
         m_images_known = true;
     }
     if (m_images == nullptr || button.bitmap < 0)
@@ -78,9 +88,8 @@ void ShellToolbar::ReadTip(const TrayButton& button, char* tip, size_t capacity)
     int chars = 0;
     int readable_chars = kMaxTipChars;
     if (IsStringIndex(button.text)) {
-        const LRESULT n =
-            SendMessageW(m_toolbar, TB_GETSTRINGW, MAKEWPARAM(kMaxTipChars + 1, button.text),
-                         reinterpret_cast<LPARAM>(pooled));
+        const LRESULT n = Query(TB_GETSTRINGW, MAKEWPARAM(kMaxTipChars + 1, button.text),
+                                reinterpret_cast<LPARAM>(pooled));
         if (n <= 0)
             return;
         pooled[kMaxTipChars] = L'\0';

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "hooklib/peek_record.h"
+#include "hooklib/tray_item.h"
 
 namespace qly {
 
@@ -84,6 +85,15 @@ struct AddMove {
     int to = 0;
 };
 bool PlanAddMove(uint64_t answer, int count_before, int count_after, bool win_xp, AddMove* move);
+
+// g_flag_reverse_tray of the sorted order, the only one whose answer reads the toolbar.
+constexpr uint32_t kTrayOrderSorted = 2;
+
+// Whether the toolbar dump before a forward can serve the answer: only the place of a new
+// icon in the sorted order is taken from it, and only while the extra check is on.
+constexpr bool DumpServesAnswer(uint32_t dump_always, uint32_t tray_order, uint32_t command) {
+    return dump_always != 0 && tray_order == kTrayOrderSorted && command == kNimAdd;
+}
 
 // Bounded tip copy: takes at most capacity - 1 bytes of the converted text, never ends on
 // a lone lead byte of a double-byte character, and always terminates.

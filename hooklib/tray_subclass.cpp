@@ -94,7 +94,10 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
         return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
     const uint32_t command = reinterpret_cast<const TrayItem*>(record)->command;
 
-    if (g_flag_dump_always)
+    // The dump before a forward serves one answer only: the place of a new icon in the
+    // sorted order. Every other request of every program would pay for it in vain.
+    const bool dumped = DumpServesAnswer(g_flag_dump_always, g_flag_reverse_tray, command);
+    if (dumped)
         DumpTrayToolbars(!g_flag_dump_always_no_icon, !g_flag_dump_always_no_text);
 
     COPYDATASTRUCT forward;
@@ -105,7 +108,7 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     const LRESULT sent = SendMessageTimeoutA(
         AsWindow(g_receiver_hwnd), WM_COPYDATA, static_cast<WPARAM>(g_shell_tray_hwnd),
         reinterpret_cast<LPARAM>(&forward), SMTO_BLOCK, kForwardTimeoutMs, &answer);
-    if (!g_flag_dump_always_no_icon)
+    if (dumped && !g_flag_dump_always_no_icon)
         DestroyDumpedIcons();
     if (sent == 0 && !MainProgramListens()) {
         // The program is gone without giving back what it kept: that goes first, with
@@ -124,10 +127,10 @@ LRESULT ForwardNotifyRequest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     if (command != kNimAdd || toolbar == nullptr || answer < kHookReplyMoveBase)
         return CallTray(hwnd, WM_COPYDATA, wparam, lparam);
 
-    const int before = static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+    const int before = ShellToolbar(toolbar).Count();
     const LRESULT result = CallTray(hwnd, WM_COPYDATA, wparam, lparam);
     if (result != 0) {
-        const int after = static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+        const int after = ShellToolbar(toolbar).Count();
         AddMove move;
         if (PlanAddMove(answer, before, after, g_flag_win_xp != 0, &move)) {
             char line[64];

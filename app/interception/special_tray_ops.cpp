@@ -122,12 +122,23 @@ void SendStoredToTray(const TrayItem* item,
 size_t PurgeDeadItems(bool remove) {
     std::vector<Bytes> dead;
     size_t walked = 0;
+    // Each owner is asked once a pass, however many icons it has: the pass holds the lock
+    // the forwards wait for, and under Wine every question about another program's window
+    // is a trip to the server.
+    std::map<uint64_t, bool> alive;
     {
         InterceptionGuard lock(InterceptionLock());
         for (TrayItem* item : Registry().Items()) {
             ++walked;
-            if (!remove || (item->hwnd != 0 && IsWindow(AsWindow(item->hwnd))))
+            if (!remove)
                 continue;
+            if (item->hwnd != 0) {
+                const auto [known, fresh] = alive.try_emplace(item->hwnd, false);
+                if (fresh)
+                    known->second = IsWindow(AsWindow(item->hwnd)) != FALSE;
+                if (known->second)
+                    continue;
+            }
             dead.push_back(CopyOf(item));
             Registry().Remove(item);
         }

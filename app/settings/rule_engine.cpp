@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/diag/process_utils.h"
@@ -15,6 +18,11 @@
 
 namespace qly {
 
+namespace {
+// Owner windows whose program name is kept at once.
+constexpr size_t kKnownNamesMax = 4096;
+}  // namespace
+
 void PlatformRuleEnvironment::ThreadProcess(uint64_t window,
                                             uint32_t* process_id,
                                             uint32_t* thread_id) {
@@ -24,11 +32,38 @@ void PlatformRuleEnvironment::ThreadProcess(uint64_t window,
 }
 
 std::string PlatformRuleEnvironment::ProcessName(uint64_t window) {
+    // Every request of an icon without a rule asks for its owner's program, and finding a
+    // program's file costs far more than a request (under Wine milliseconds: the other
+    // process's module list is read through the server). A name found is kept for the
+    // window as long as the window belongs to the same thread of the same process.
+    struct Known {
+        DWORD process_id;
+        DWORD thread_id;
+        std::string name;
+    };
+    static std::mutex mutex;
+    static std::map<uint64_t, Known> known;
+    DWORD pid = 0;
+    const DWORD tid = GetWindowThreadProcessId(AsWindow(window), &pid);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto at = known.find(window);
+        if (at != known.end() && tid != 0 && at->second.process_id == pid &&
+            at->second.thread_id == tid)
+            return at->second.name;
+    }
     // A path of any length: the name is cut afterwards, never overflowing a buffer.
     char path[MAX_PATH + 1] = {};
     if (!GetWindowProgramPath(AsWindow(window), path, sizeof path, nullptr, nullptr))
         return std::string();
-    return ExeNameOfPath(path);
+    std::string name = ExeNameOfPath(path);
+    if (tid != 0 && !name.empty()) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (known.size() >= kKnownNamesMax)
+            known.clear();  // windows come and go; the next requests fill it again
+        known[window] = Known{pid, tid, name};
+    }
+    return name;
 }
 
 uint32_t PlatformRuleEnvironment::OwnProcessId() {

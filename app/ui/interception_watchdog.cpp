@@ -71,6 +71,12 @@ void AskToLogOff() {
 
 void Watchdog() {
     ProgramState& app = App();
+    if (g_flag_tray_aquired && !app.question_open) {
+        // Nothing to watch while the tray is ours, and a tick would only wake the program
+        // every few seconds for nothing. A tray that goes arms the timer again.
+        KillTimer(app.main, kTimerWatchdog);
+        return;
+    }
     if (g_flag_tray_aquired || app.question_open || TrayMenuHookInstalled())
         return;
     KillTimer(app.main, kTimerWatchdog);

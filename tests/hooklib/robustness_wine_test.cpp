@@ -156,8 +156,9 @@ TEST(Robustness, TrayTakenOverSurvivesRandomCopyData) {
             Sleep(20);
     }
     ASSERT_GE(found, 2);
-    // The dump before each forward reads every button and its tip on each message.
+    // The dump before each add's forward (sorted order) reads every button and its tip.
     g_flag_dump_always = 1;
+    g_flag_reverse_tray = 2;
     g_flag_dump_always_no_text = 0;
 
     std::mt19937 rng(20261208);
@@ -275,6 +276,7 @@ TEST(Robustness, ToolbarOfForeignButtonsFaultsNothingAndTheTrayWorksOn) {
     ASSERT_EQ(g_hwnd_tray_toolbar, reinterpret_cast<uintptr_t>(foreign))
         << "the search must take the foreign toolbar for this test to mean anything";
     g_flag_dump_always = 1;
+    g_flag_reverse_tray = 2;
     g_flag_dump_always_no_text = 0;
     g_flag_dump_always_no_icon = 0;
     rx.Script({}, 0xFFFFFFFF);  // every add is to be moved, which reads the toolbar again

@@ -97,6 +97,7 @@ TEST_F(TrayRequests, DumpBeforeEachForwardShowsTheTrayAsTheRequestFindsIt) {
     Intercept();
     AddIcons(1, 2);
     g_flag_dump_always = 1;  // without icons and tips, as compiled in
+    g_flag_reverse_tray = 2;
     ASSERT_EQ(Notify(kAdd, 3, notify_wire::kFlagTip, "icon 3").result, 1);
     // The dump was made before the forward: two buttons, no icons, no tips.
     ASSERT_EQ(g_qly_data_count, 2u);
@@ -107,11 +108,41 @@ TEST_F(TrayRequests, DumpBeforeEachForwardShowsTheTrayAsTheRequestFindsIt) {
     // With icons: they exist during the forward and are destroyed after it.
     g_flag_dump_always_no_icon = 0;
     g_flag_dump_always_no_text = 0;
-    ASSERT_EQ(Notify(kModify, 3, notify_wire::kFlagTip, "three").result, 1);
+    ASSERT_EQ(Notify(kAdd, 4, notify_wire::kFlagTip, "icon 4").result, 1);
     ASSERT_EQ(g_qly_data_count, 3u);
-    EXPECT_EQ(std::string(g_qly_data_peek[2].tip), "icon 3");  // as it was before the change
+    EXPECT_EQ(std::string(g_qly_data_peek[2].tip), "icon 3");
     for (uint32_t i = 0; i < 3; ++i)
         EXPECT_EQ(uint64_t{g_qly_data_peek[i].icon}, 0u);
+}
+
+// Only the place of a new icon in the sorted order is taken from the dump: in the other
+// orders, and for every request but an add, the forward goes without one, and the request
+// reaches the tray all the same.
+TEST_F(TrayRequests, ForwardDumpsOnlyWhenTheAnswerCanUseIt) {
+    Intercept();
+    AddIcons(1, 2);
+    g_flag_dump_always = 1;
+    const struct {
+        uint32_t order;
+        uint32_t command;
+        bool dumps;
+    } cases[] = {
+        {0, kAdd, false},    {1, kAdd, false},    {2, kAdd, true},
+        {0, kModify, false}, {2, kModify, false}, {2, notify_wire::kDelete, false},
+    };
+    uint32_t uid = 10;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "order " << c.order << ", command " << c.command);
+        g_flag_reverse_tray = c.order;
+        g_qly_data_count = 0xDEAD;  // a dump writes the count
+        const uint32_t target = c.command == kAdd ? ++uid : uid;
+        const size_t forwards = m_rx.ForwardCount();
+        ASSERT_EQ(Notify(c.command, target, notify_wire::kFlagTip, "icon").result, 1);
+        EXPECT_EQ(m_rx.ForwardCount(), forwards + 1) << "the request was not forwarded";
+        EXPECT_EQ(g_qly_data_count != 0xDEAD, c.dumps);
+        const bool shown = m_host->State().Find(FakeOwner(target), target) != nullptr;
+        EXPECT_EQ(shown, c.command != notify_wire::kDelete) << "the tray did not get the request";
+    }
 }
 
 TEST_F(TrayRequests, DumpReadsTheSecondToolbarAfterTheFirst) {
