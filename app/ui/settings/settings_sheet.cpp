@@ -59,16 +59,19 @@ void EndSheet(bool tell_user = true) {
     ProgramState& app = App();
     HWND sheet = SettingsSheetWindow();
     SetSettingsSheetWindow(nullptr);
+    // Saved before the window goes: once the sheet is off the screen, what it changed is on
+    // the disk (a script or a test that waits for the sheet to go reads it at once).
+    const uint32_t flags = g_settings_change_flags;
+    if (flags & (kSettingsChanged | kSettingsSaveAndReopen)) {
+        ShowWindow(sheet, SW_HIDE);
+        const SettingsSaveResult saved = SaveSettings();
+        if (tell_user)
+            TellUserSaveFailed(app.main, saved);
+    }
     DestroyWindow(sheet);
     if (g_rich_edit) {
         FreeLibrary(g_rich_edit);
         g_rich_edit = nullptr;
-    }
-    const uint32_t flags = g_settings_change_flags;
-    if (flags & (kSettingsChanged | kSettingsSaveAndReopen)) {
-        const SettingsSaveResult saved = SaveSettings();
-        if (tell_user)
-            TellUserSaveFailed(app.main, saved);
     }
     if (LogEnabled())
         LogLine("Settings closed, change flags %u\n", flags);
