@@ -9,6 +9,7 @@
 
 #include "app/diag/log.h"
 #include "app/diag/message_box_seam.h"
+#include "app/diag/win_error.h"
 #include "app/setup/setup_plan.h"
 
 namespace qly {
@@ -60,10 +61,8 @@ std::vector<char> ShellPath(const std::string& path) {
 }  // namespace
 
 std::string SystemErrorText(DWORD error) {
-    char text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   text, sizeof(text), nullptr);
-    std::string out(text);
+    WinErrorBase system_text(error);
+    std::string out(system_text.MessageText());
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
         out.pop_back();
     return out;

@@ -46,21 +46,6 @@ int Box(const std::string& text, const std::string& caption, UINT type) {
     return DiagMessageBox(nullptr, text.c_str(), caption.c_str(), type | kModal);
 }
 
-// The folder of this program, with its backslash.
-std::string OwnFolder() {
-    char path[MAX_PATH] = "";
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, n < MAX_PATH ? n : 0);
-    folder.resize(folder.find_last_of("\\/") + 1);
-    return folder;
-}
-
-std::string WithBackslash(std::string folder) {
-    if (folder.empty() || (folder.back() != '\\' && folder.back() != '/'))
-        folder += '\\';
-    return folder;
-}
-
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -72,8 +57,8 @@ void ShowWaitFor(const char* text, const char* title, DWORD ms) {
         PostMessageA(wait, WM_CLOSE, 0, 0);
 }
 
-bool Launch(const std::string& program, const std::string& arguments, HANDLE* process) {
-    std::string line = "\"" + program + "\" " + arguments;
+// Starts a command line; its process handle goes to `process` when asked for.
+bool StartCommand(const std::string& line, HANDLE* process) {
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back(0);
     STARTUPINFOA si{};
@@ -86,45 +71,39 @@ bool Launch(const std::string& program, const std::string& arguments, HANDLE* pr
     if (process)
         *process = pi.hProcess;
     else
-        CloseHandle(pi.hProcess);
+        CloseHandle(process);
     return true;
 }
 
 // The previous version's own removal; false when the user gave up on it.
 bool RunPreviousUninstall(const std::string& uninstall_string, const std::string& folder) {
     const std::string command = PreviousUninstallCommand(uninstall_string, folder);
-    std::vector<char> buffer(command.begin(), command.end());
-    buffer.push_back(0);
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
+    HANDLE process = nullptr;
+    if (!StartCommand(command, &process)) {
         return Box("Could not launch \"" + command +
                        "\"\nPress OK to continue anyway \n(the worst thing it can happen is to "
                        "remain with the old program on your HDD)\nand Cancel to exit the setup "
                        "program",
                    SetupTitle(), MB_OKCANCEL | MB_ICONEXCLAMATION) == IDOK;
     }
-    CloseHandle(pi.hThread);
     bool done = false;
     while (!done) {
         HWND wait = ShowModelessMessage(
             App().instance,
             "Waiting for the special uninstall of the previous version of Quillory to finish",
             "Quillory MSG 3");
-        done = WaitForSingleObject(pi.hProcess, kUninstallWaitMs) == WAIT_OBJECT_0;
+        done = WaitForSingleObject(process, kUninstallWaitMs) == WAIT_OBJECT_0;
         if (wait)
             PostMessageA(wait, WM_CLOSE, 0, 0);
         if (!done &&
             Box("Problems with process launched as \"" + command +
                     "\"\nPress OK to wait another 30 sec.\nand Cancel to exit the setup program",
                 SetupTitle(), MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) {
-            CloseHandle(pi.hProcess);
+            CloseHandle(process);
             return false;
         }
     }
-    CloseHandle(pi.hProcess);
+    CloseHandle(process);
     Sleep(500);
     return true;
 }
@@ -204,7 +183,7 @@ bool RemoveSetupFolder(const std::string& folder, bool with_doc) {
         Box("Failed on RemoveDirectory:\n" + folder + "DOC\nwith error:\n" +
                 SystemErrorText(GetLastError()),
             "WARNING !", MB_OK | MB_ICONWARNING);
-    SetCurrentDirectoryA(OwnFolder().c_str());
+    SetCurrentDirectoryA(App().folder.c_str());
     if (!RemoveDirectoryA(folder.c_str())) {
         char current[MAX_PATH] = "";
         GetCurrentDirectoryA(MAX_PATH, current);
@@ -219,7 +198,7 @@ bool RemoveSetupFolder(const std::string& folder, bool with_doc) {
 // ElevAdm.exe of `folder` with administrator rights (Windows asks the user on Vista and
 // later); its exit code, or -1 when it did not start or did not end within 10 seconds.
 int RunElevationTool(const std::string& arguments, const std::string& folder, HWND owner) {
-    const std::string tool = (folder.empty() ? OwnFolder() : folder) + "ElevAdm.exe";
+    const std::string tool = (folder.empty() ? App().folder : folder) + "ElevAdm.exe";
     if (owner)
         SetForegroundWindow(owner);
     SHELLEXECUTEINFOA info{};
@@ -300,7 +279,7 @@ std::string SecondStageFolder(const char* command_line, char letter) {
 }
 
 int InteractiveSetup() {
-    const std::string source = OwnFolder();
+    const std::string source = App().folder;
     uint32_t user_value = 0;
     if (!QueryAutostart(&user_value) && !HasMachineRights()) {
         Box("This account does not have enough privileges to install Quillory.\nPlease log as "
@@ -397,14 +376,14 @@ int InteractiveSetup() {
             "can continue in perfect conditions !",
             SetupTitle(), MB_OK | MB_ICONINFORMATION);
     // The installed copy finishes: it removes this folder, so this copy must end first.
-    if (!Launch(program, SecondStageArguments('1', source), nullptr))
+    if (!StartCommand("\"" + program + "\" " + SecondStageArguments('1', source), nullptr))
         Box("Could not launch \"" + program + "\"", SetupTitle(), MB_OK | MB_ICONERROR);
     return -1;
 }
 
 int SecondStage(const char* command_line) {
     const std::string folder = SecondStageFolder(command_line, '1');
-    SetCurrentDirectoryA(OwnFolder().c_str());
+    SetCurrentDirectoryA(App().folder.c_str());
     ShowWaitFor("Please wait !", "Quillory MSG 2", 5000);
     RemoveSetupFolder(folder, false);
     return Finish();
@@ -417,14 +396,14 @@ int SecondStageAfterRestart(const char* command_line) {
         SHGetSpecialFolderPathA(nullptr, startup, CSIDL_COMMON_STARTUP, FALSE))
         DeleteFileA((std::string(startup) + kRestartLinkName).c_str());
     const std::string folder = SecondStageFolder(command_line, '3');
-    SetCurrentDirectoryA(OwnFolder().c_str());
+    SetCurrentDirectoryA(App().folder.c_str());
     RemoveSetupFolder(folder, true);
-    CertificateQuestion(OwnFolder(), DefaultInstallation());
+    CertificateQuestion(App().folder, DefaultInstallation());
     return Finish();
 }
 
 int Uninstall(bool special) {
-    const std::string folder = OwnFolder();
+    const std::string folder = App().folder;
     if (!special && App().major >= 6 && IsUserAdmin() == 0) {
         HWND wait = ShowModelessMessage(App().instance, "Please wait !", "KARNOVELDAHUS Uninstall");
         char own[MAX_PATH] = "";
@@ -488,7 +467,7 @@ int Uninstall(bool special) {
 // program files, and nothing else of it is touched.
 int LastPass(const char* command_line) {
     const std::string folder = SecondStageFolder(command_line, 'T');
-    SetCurrentDirectoryA(OwnFolder().c_str());
+    SetCurrentDirectoryA(App().folder.c_str());
     if (!Exists(folder + kProgramFileName))
         return 0;
     for (const std::string& name : Product().program_files) {

@@ -17,18 +17,18 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
                                               [](char x, char y) { return Upper(x) == Upper(y); });
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
 std::string WithBackslash(std::string_view folder) {
     std::string out(folder);
     if (out.empty() || (out.back() != '\\' && out.back() != '/'))
         out += '\\';
     return out;
 }
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-}  // namespace
 
 const ProductFiles& Product() {
     static const ProductFiles product{

@@ -24,6 +24,9 @@ struct ProductFiles {
 };
 const ProductFiles& Product();
 
+// The folder with one separator at its end.
+std::string WithBackslash(std::string_view folder);
+
 // "C:\Program Files\" + "Quillory\"; or "X:\Quillory\" on the Windows drive when the
 // programs folder is not known. Both end with a backslash.
 std::string DefaultInstallFolder(std::string_view program_files, std::string_view windir);

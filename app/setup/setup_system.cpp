@@ -11,6 +11,7 @@
 #include "app/diag/process_utils.h"
 #include "app/lang/language.h"
 #include "app/settings/registry_ops.h"
+#include "app/ui/main_window.h"
 #include "app/ui/program_state.h"
 #include "resources/resource.h"
 
@@ -46,24 +47,17 @@ bool GetString(HKEY key, const char* name, std::string* out) {
     return true;
 }
 
-void PumpFor(DWORD ms, HWND until_gone) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (until_gone && !IsWindow(until_gone))
-            return;
-        Sleep(50);
-    }
+// The messages of this thread for at most `ms`, ending early once `window` is gone.
+void PumpUntilGone(DWORD ms, HWND window) {
+    for (DWORD waited = 0; waited < ms && IsWindow(window); waited += 100)
+        PumpMessagesFor(100);
 }
 
-std::string ProgramsFolder(bool* common) {
+// All users' Programs folder, else this user's.
+std::string ProgramsFolder() {
     char folder[MAX_PATH] = "";
-    *common = SHGetSpecialFolderPathA(nullptr, folder, CSIDL_COMMON_PROGRAMS, FALSE) != FALSE;
-    if (!*common && !SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE))
+    if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_COMMON_PROGRAMS, FALSE) &&
+        !SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE))
         return std::string();
     return std::string(folder) + "\\Quillory";
 }
@@ -205,9 +199,9 @@ int StopRunningInstance(HWND window) {
     HWND wait = ShowModelessMessage(App().instance, "Waiting for an existing Quillory to exit",
                                     "QLY MSG 1");
     // It usually goes at once; the waits are the most it gets.
-    PumpFor(kStopWaitMs, window);
+    PumpUntilGone(kStopWaitMs, window);
     if (IsWindow(window))
-        PumpFor(kStopWaitMs, window);
+        PumpUntilGone(kStopWaitMs, window);
     if (wait)
         PostMessageA(wait, WM_CLOSE, 0, 0);
     return IsWindow(window) ? 0 : 1;
@@ -221,8 +215,7 @@ int ChooseInstallDirectory(std::string* folder, bool upgrade) {
 }
 
 bool CreateStartMenuShortcuts(const std::string& program) {
-    bool common = false;
-    const std::string folder = ProgramsFolder(&common);
+    const std::string folder = ProgramsFolder();
     if (folder.empty())
         return false;
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -239,8 +232,7 @@ bool CreateStartMenuShortcuts(const std::string& program) {
 }
 
 void DeleteStartMenuShortcuts() {
-    bool common = false;
-    const std::string folder = ProgramsFolder(&common);
+    const std::string folder = ProgramsFolder();
     if (folder.empty())
         return;
     DeleteFileA((folder + "\\Quillory.LNK").c_str());

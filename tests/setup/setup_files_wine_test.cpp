@@ -10,8 +10,13 @@
 
 #include "app/diag/message_box_seam.h"
 #include "app/setup/setup_files.h"
+#include "tests/setup/setup_test_files.h"
 
 namespace {
+
+using qly_setup_test::PendingRenames;
+using qly_setup_test::Read;
+using qly_setup_test::Write;
 
 std::vector<std::string> g_boxes;
 
@@ -24,43 +29,6 @@ std::string TempFolder() {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     return std::string(temp) + "qly setup " + std::to_string(GetTickCount()) + "\\";
-}
-
-void Write(const std::string& path, const std::string& text) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(f);
-}
-
-std::string Read(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char buffer[256] = {};
-    DWORD n = 0;
-    ReadFile(f, buffer, sizeof(buffer) - 1, &n, nullptr);
-    CloseHandle(f);
-    return std::string(buffer, n);
-}
-
-// The pending operations Windows runs at the next restart, as one text.
-std::string PendingRenames() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return "";
-    std::vector<wchar_t> data(65536);
-    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    std::string out;
-    if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS) {
-        for (DWORD i = 0; i < size / sizeof(wchar_t); ++i)
-            out += data[i] == 0 ? '|' : static_cast<char>(data[i] < 128 ? data[i] : '?');
-    }
-    RegCloseKey(key);
-    return out;
 }
 
 class SetupFiles : public ::testing::Test {

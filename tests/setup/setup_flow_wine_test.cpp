@@ -12,7 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/setup/setup_test_files.h"
+
 namespace {
+
+using qly_setup_test::Exists;
+using qly_setup_test::PendingRenames;
+using qly_setup_test::Read;
+using qly_setup_test::Write;
 
 constexpr char kSetupCaption[] = "Quillory Setup Version " QLY_VERSION_TEXT;
 constexpr char kUninstallCaption[] = "Quillory Uninstall Version " QLY_VERSION_TEXT;
@@ -25,43 +32,6 @@ std::string Bin() {
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string bin(path);
     return bin.substr(0, bin.find_last_of('\\') + 1);
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void Write(const std::string& path, const char* text) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD n = 0;
-    WriteFile(f, text, static_cast<DWORD>(strlen(text)), &n, nullptr);
-    CloseHandle(f);
-}
-
-std::string ReadText(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char buffer[256] = {};
-    DWORD n = 0;
-    ReadFile(f, buffer, sizeof(buffer) - 1, &n, nullptr);
-    CloseHandle(f);
-    return std::string(buffer, n);
-}
-
-// Windows' list of what to rename or delete at the next restart, as one text.
-std::string PendingRenames() {
-    std::vector<wchar_t> data(65536);
-    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                     L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data.data(),
-                     &size) != ERROR_SUCCESS)
-        return "";
-    std::string out;
-    for (DWORD i = 0; i < size / sizeof(wchar_t); ++i)
-        out += data[i] == 0 ? '|' : static_cast<char>(data[i] < 128 ? data[i] : '?');
-    return out;
 }
 
 std::string StringValue(HKEY root, const char* path, const char* name) {
@@ -228,7 +198,7 @@ TEST_F(SetupFlow, SetupInstallsFromAFolderWithBlanksAndRemovalTakesItAllButTheSe
     for (int i = 0; i < 100 && (Exists(source) || !Exists(exit_record)); ++i)
         Sleep(100);
     SetEnvironmentVariableA("QLY_TEST_EXIT_WINDOWS", nullptr);
-    EXPECT_EQ(ReadText(exit_record), "ExitWindowsEx 0x00000000\n") << "no log-off was asked";
+    EXPECT_EQ(Read(exit_record), "ExitWindowsEx 0x00000000\n") << "no log-off was asked";
     EXPECT_EQ(DwordValue(HKEY_CURRENT_USER, "Software\\KARNOVELDAHUS\\QUILLORY", "FlagLogOff"), 1u);
     DeleteFileA(exit_record.c_str());
 

@@ -48,18 +48,6 @@ AdvancedPageFacts GatherFacts() {
     return f;
 }
 
-void Check(HWND page, int id, bool on) {
-    CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED);
-}
-
-bool Checked(HWND page, int id) {
-    return IsDlgButtonChecked(page, id) == BST_CHECKED;
-}
-
-void Enable(HWND page, int id, bool on) {
-    EnableWindow(GetDlgItem(page, id), on ? TRUE : FALSE);
-}
-
 void FillList(HWND page, int id, UINT first_string, int count, int selected) {
     HWND list = GetDlgItem(page, id);
     SendMessageA(list, CB_RESETCONTENT, 0, 0);
@@ -76,47 +64,47 @@ int Selection(HWND page, int id) {
 }
 
 void ShowControls(HWND page, const AdvancedPageControls& c) {
-    Check(page, IDC_ADV_DEFAULT_TRAY, c.default_tray);
-    Check(page, IDC_ADV_DEFAULT_MENU, c.default_menu);
-    Check(page, IDC_ADV_NOTIFY, c.notify);
+    SetChecked(page, IDC_ADV_DEFAULT_TRAY, c.default_tray);
+    SetChecked(page, IDC_ADV_DEFAULT_MENU, c.default_menu);
+    SetChecked(page, IDC_ADV_NOTIFY, c.notify);
     FillList(page, IDC_ADV_ORDER, IDS_ORDER_DEFAULT, 3, c.order_index);
-    Enable(page, IDC_ADV_ORDER, c.order_enabled);
-    Enable(page, IDC_ADV_ORDER_LABEL, c.order_enabled);
-    Check(page, IDC_ADV_DUMP_ALWAYS, c.extra_check);
-    Enable(page, IDC_ADV_DUMP_ALWAYS, c.extra_check_enabled);
+    SetEnabled(page, IDC_ADV_ORDER, c.order_enabled);
+    SetEnabled(page, IDC_ADV_ORDER_LABEL, c.order_enabled);
+    SetChecked(page, IDC_ADV_DUMP_ALWAYS, c.extra_check);
+    SetEnabled(page, IDC_ADV_DUMP_ALWAYS, c.extra_check_enabled);
     FillList(page, IDC_ADV_INTERCEPT, IDS_INTERCEPT_ON_CREATE, 4, c.intercept_index);
-    Check(page, IDC_ADV_AUTO_TRAY, c.auto_tray_off);
-    Enable(page, IDC_ADV_AUTO_TRAY, c.auto_tray_enabled);
+    SetChecked(page, IDC_ADV_AUTO_TRAY, c.auto_tray_off);
+    SetEnabled(page, IDC_ADV_AUTO_TRAY, c.auto_tray_enabled);
     for (int mode = 0; mode < 3; ++mode) {
-        Check(page, kModeButtons[mode], static_cast<int>(c.mode) == mode);
-        Enable(page, kModeButtons[mode], c.mode_enabled[mode]);
+        SetChecked(page, kModeButtons[mode], static_cast<int>(c.mode) == mode);
+        SetEnabled(page, kModeButtons[mode], c.mode_enabled[mode]);
     }
-    Check(page, IDC_ADV_STARTUP_CHECK, c.check_again);
-    Enable(page, IDC_ADV_STARTUP_CHECK, c.check_again_enabled);
+    SetChecked(page, IDC_ADV_STARTUP_CHECK, c.check_again);
+    SetEnabled(page, IDC_ADV_STARTUP_CHECK, c.check_again_enabled);
     SetDlgItemInt(page, IDC_ADV_DELAY, c.delay_ms, FALSE);
-    Check(page, IDC_ADV_NEW_USERS, c.new_users);
-    Enable(page, IDC_ADV_NEW_USERS, c.new_users_enabled);
+    SetChecked(page, IDC_ADV_NEW_USERS, c.new_users);
+    SetEnabled(page, IDC_ADV_NEW_USERS, c.new_users_enabled);
 }
 
 AdvancedPageControls ReadControls(HWND page) {
     AdvancedPageControls c = AdvancedControlsFor(g_shown);
-    c.default_tray = Checked(page, IDC_ADV_DEFAULT_TRAY);
-    c.default_menu = Checked(page, IDC_ADV_DEFAULT_MENU);
-    c.notify = Checked(page, IDC_ADV_NOTIFY);
+    c.default_tray = IsChecked(page, IDC_ADV_DEFAULT_TRAY);
+    c.default_menu = IsChecked(page, IDC_ADV_DEFAULT_MENU);
+    c.notify = IsChecked(page, IDC_ADV_NOTIFY);
     c.order_index = Selection(page, IDC_ADV_ORDER);
-    c.extra_check = Checked(page, IDC_ADV_DUMP_ALWAYS);
+    c.extra_check = IsChecked(page, IDC_ADV_DUMP_ALWAYS);
     c.intercept_index = Selection(page, IDC_ADV_INTERCEPT);
-    c.auto_tray_off = Checked(page, IDC_ADV_AUTO_TRAY);
+    c.auto_tray_off = IsChecked(page, IDC_ADV_AUTO_TRAY);
     for (int mode = 0; mode < 3; ++mode)
-        if (Checked(page, kModeButtons[mode]))
+        if (IsChecked(page, kModeButtons[mode]))
             c.mode = static_cast<OwnAutostartMode>(mode);
-    c.check_again = Checked(page, IDC_ADV_STARTUP_CHECK);
+    c.check_again = IsChecked(page, IDC_ADV_STARTUP_CHECK);
     // A number the user typed beyond 32 bits is read as its largest value, not as zero.
     char delay[32] = "";
     GetDlgItemTextA(page, IDC_ADV_DELAY, delay, sizeof(delay));
     const unsigned long long typed = strtoull(delay, nullptr, 10);
     c.delay_ms = typed > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(typed);
-    c.new_users = Checked(page, IDC_ADV_NEW_USERS);
+    c.new_users = IsChecked(page, IDC_ADV_NEW_USERS);
     FollowAdvancedChoices(c);
     return c;
 }
@@ -162,8 +150,8 @@ void OnInit(HWND page) {
 
 void OnControlChanged(HWND page) {
     const AdvancedPageControls c = ReadControls(page);
-    Enable(page, IDC_ADV_STARTUP_CHECK, c.check_again_enabled);
-    Enable(page, IDC_ADV_DUMP_ALWAYS, c.extra_check_enabled);
+    SetEnabled(page, IDC_ADV_STARTUP_CHECK, c.check_again_enabled);
+    SetEnabled(page, IDC_ADV_DUMP_ALWAYS, c.extra_check_enabled);
     PageChanged(page);
 }
 

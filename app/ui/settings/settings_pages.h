@@ -45,6 +45,11 @@ void RequestSettingsReopen();
 void RequestSettingsReopen(int page);
 // Every change of a control enables the sheet's Apply.
 void PageChanged(HWND page);
+// A page's check boxes and controls, by id.
+void SetChecked(HWND page, int id, bool on);
+bool IsChecked(HWND page, int id);
+void SetEnabled(HWND page, int id, bool on);
+
 // The read-only help pane at the top of a page: dialog colour and the page's help text.
 void InitHelpPane(HWND page, int control, UINT string_id);
 

@@ -4,6 +4,7 @@
 #include "app/ui/settings_sheet.h"
 
 #include "app/diag/log.h"
+#include "app/diag/win_error.h"
 #include "app/lang/language.h"
 #include "app/settings/settings_store.h"
 #include "app/ui/main_window.h"
@@ -22,11 +23,9 @@ HMODULE g_rich_edit = nullptr;
 bool g_reopening = false;
 
 void ShowCreationFailure(DWORD error) {
-    char system_text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   system_text, sizeof(system_text), nullptr);
+    WinErrorBase system_text(error);
     char text[600];
-    wsprintfA(text, "PropertySheet failed with error:\n%s", system_text);
+    wsprintfA(text, "PropertySheet failed with error:\n%s", system_text.MessageText());
     MessageBoxA(nullptr, text, "WARNING !", MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL);
 }
 

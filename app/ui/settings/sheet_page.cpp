@@ -63,6 +63,18 @@ void PageChanged(HWND page) {
         PropSheet_Changed(sheet, page);
 }
 
+void SetChecked(HWND page, int id, bool on) {
+    CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool IsChecked(HWND page, int id) {
+    return IsDlgButtonChecked(page, id) == BST_CHECKED;
+}
+
+void SetEnabled(HWND page, int id, bool on) {
+    EnableWindow(GetDlgItem(page, id), on ? TRUE : FALSE);
+}
+
 void InitHelpPane(HWND page, int control, UINT string_id) {
     HWND pane = GetDlgItem(page, control);
     if (pane == nullptr)

@@ -58,14 +58,6 @@ UserInterfaceSettings StoredSettings() {
     return s;
 }
 
-void Check(HWND page, int id, bool on) {
-    CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED);
-}
-
-bool Checked(HWND page, int id) {
-    return IsDlgButtonChecked(page, id) == BST_CHECKED;
-}
-
 void FillMenuOrder(HWND page, int selected) {
     HWND list = GetDlgItem(page, IDC_UI_MENU_ORDER);
     SendMessageA(list, CB_RESETCONTENT, 0, 0);
@@ -83,16 +75,16 @@ void OnInit(HWND page) {
     InitHelpPane(page, IDC_UI_HELP, IDS_HELP_USER_INTERFACE);
     g_filling = true;
     const UserInterfaceControls c = UserInterfaceControlsFor(StoredSettings());
-    Check(page, IDC_UI_MENU_PASSWORD, c.menu_password);
-    Check(page, IDC_UI_HOVER_MENU, c.hover_menu);
+    SetChecked(page, IDC_UI_MENU_PASSWORD, c.menu_password);
+    SetChecked(page, IDC_UI_HOVER_MENU, c.hover_menu);
     FillLanguageList(GetDlgItem(page, IDC_UI_LANGUAGE));
     CreditLine(GetDlgItem(page, IDC_UI_CREDIT));
     UnregisterHotkeys(App().main);
     for (int i = 0; i < 3; ++i)
         HotkeyAt(page, i).Set(c.hotkeys[i]);
-    Check(page, IDC_UI_USE_MINIMIZE, c.use_minimize);
-    Check(page, IDC_UI_NO_SOUNDS, c.no_sounds);
-    Check(page, IDC_UI_NORMAL_PRIORITY, c.normal_priority);
+    SetChecked(page, IDC_UI_USE_MINIMIZE, c.use_minimize);
+    SetChecked(page, IDC_UI_NO_SOUNDS, c.no_sounds);
+    SetChecked(page, IDC_UI_NORMAL_PRIORITY, c.normal_priority);
     FillMenuOrder(page, c.menu_order);
     g_pending_password = g_settings_password;
     g_filling = false;
@@ -100,11 +92,11 @@ void OnInit(HWND page) {
 
 void OnOk(HWND page) {
     UserInterfaceControls c;
-    c.menu_password = Checked(page, IDC_UI_MENU_PASSWORD);
-    c.hover_menu = Checked(page, IDC_UI_HOVER_MENU);
-    c.use_minimize = Checked(page, IDC_UI_USE_MINIMIZE);
-    c.no_sounds = Checked(page, IDC_UI_NO_SOUNDS);
-    c.normal_priority = Checked(page, IDC_UI_NORMAL_PRIORITY);
+    c.menu_password = IsChecked(page, IDC_UI_MENU_PASSWORD);
+    c.hover_menu = IsChecked(page, IDC_UI_HOVER_MENU);
+    c.use_minimize = IsChecked(page, IDC_UI_USE_MINIMIZE);
+    c.no_sounds = IsChecked(page, IDC_UI_NO_SOUNDS);
+    c.normal_priority = IsChecked(page, IDC_UI_NORMAL_PRIORITY);
     c.menu_order =
         static_cast<int>(SendDlgItemMessageA(page, IDC_UI_MENU_ORDER, CB_GETCURSEL, 0, 0));
     for (int i = 0; i < 3; ++i)
