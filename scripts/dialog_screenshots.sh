@@ -38,6 +38,19 @@ for language in builtin english german french; do
 done
 rm -f "$out/.gallery.txt"
 
+# Ends the Quillory of this pid by its Exit command, asked again while the command is not
+# taken (a menu still closing ignores it), and by its pid after 30 s; the next start must
+# not meet this one's instance lock.
+end_quillory() {
+    for _ in $(seq 1 60); do
+        kill -0 "$1" 2>/dev/null || break
+        wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || true
+        sleep 0.5
+    done
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
 # The tray menu: Quillory takes over trayhost's tray with the demo's sample icons and rules
 # (one icon hidden from the tray, listed in the menu) and opens its menu from its own icon.
 bin="$build/bin"
@@ -79,8 +92,7 @@ for language in builtin english german french; do
         echo "tray menu ($language): the menu did not open" >>"$out/problems.txt"
     fi
     sleep 0.3
-    wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || true
-    wait "$quillory" || true
+    end_quillory "$quillory"
 done
 
 # The Tray Programs page as the running program fills it: the sample icons above (one
@@ -98,8 +110,7 @@ done
 wine "$bin/quillory_command.exe" 1004 >/dev/null 2>&1 || echo "Tray Programs page: Quillory was not running" >>"$out/problems.txt"
 sleep 2.5
 import -display "$DISPLAY" -window root "$out/108_tray_programs_running.png"
-wine "$bin/quillory_command.exe" 40001 >/dev/null 2>&1 || true
-wait "$quillory" || true
+end_quillory "$quillory"
 
 # The About box paints its own face, which no template shows, and the password dialog is
 # centred by the program: both are photographed as the running program shows them, with a
