@@ -183,6 +183,9 @@ wine reg delete "$run-" /f >/dev/null 2>&1 || true
 wine reg delete "$key" /f >/dev/null 2>&1 || true
 # Setup as a user meets it, from an unpacked product folder: the folder dialog, then the
 # first question; the rest is declined.
+# A fresh machine: no installation left from an earlier run of this script.
+uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Quillory'
+wine reg delete "$uninstall" /f >/dev/null 2>&1 || true
 src="$prefix/drive_c/qly unpacked"
 mkdir -p "$src"
 cp "$bin/quillory.exe" "$src/Quillory.EXE"
@@ -201,6 +204,9 @@ sleep 9
 wine "$bin/quillory_command.exe" press "Quillory Setup " 2 >/dev/null 2>&1 || true
 sleep 1
 kill "$setup_pid" 2>/dev/null || true
+wine reg delete "$uninstall" /f >/dev/null 2>&1 || true
+wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce' /v QUILLORY /f >/dev/null 2>&1 || true
+wine reg delete "$key" /f >/dev/null 2>&1 || true
 echo "screenshots in $out"
 if [ -s "$out/problems.txt" ]; then
     echo "layout problems:"
