@@ -183,9 +183,10 @@ wine reg delete "$run-" /f >/dev/null 2>&1 || true
 wine reg delete "$key" /f >/dev/null 2>&1 || true
 # Setup as a user meets it, from an unpacked product folder: the folder dialog, then the
 # first question; the rest is declined.
-# A fresh machine: no installation left from an earlier run of this script.
+# A fresh machine: no installation left from an earlier run of this script (in the 64-bit
+# view of the registry, where Quillory writes; wine's reg.exe reads the 32-bit one).
 uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Quillory'
-wine reg delete "$uninstall" /f >/dev/null 2>&1 || true
+wine reg delete "$uninstall" /reg:64 /f >/dev/null 2>&1 || true
 src="$prefix/drive_c/qly unpacked"
 mkdir -p "$src"
 cp "$bin/quillory.exe" "$src/Quillory.EXE"
@@ -204,8 +205,8 @@ sleep 9
 wine "$bin/quillory_command.exe" press "Quillory Setup " 2 >/dev/null 2>&1 || true
 sleep 1
 kill "$setup_pid" 2>/dev/null || true
-wine reg delete "$uninstall" /f >/dev/null 2>&1 || true
-wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce' /v QUILLORY /f >/dev/null 2>&1 || true
+wine reg delete "$uninstall" /reg:64 /f >/dev/null 2>&1 || true
+wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce' /v QUILLORY /reg:64 /f >/dev/null 2>&1 || true
 wine reg delete "$key" /f >/dev/null 2>&1 || true
 echo "screenshots in $out"
 if [ -s "$out/problems.txt" ]; then
